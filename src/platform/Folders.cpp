@@ -1,0 +1,79 @@
+#include "Folders.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <unistd.h>
+
+namespace tessaly {
+
+namespace {
+std::string programOverride;
+std::string dataOverride;
+
+std::string toStd(const QString& s) {
+    return s.toUtf8().toStdString();
+}
+} // namespace
+
+std::string AddBackslash(const std::string& path) {
+    if (path.empty() || path.back() == '/')
+        return path;
+    return path + '/';
+}
+
+std::string ProgramFolder() {
+    if (!programOverride.empty())
+        return AddBackslash(programOverride);
+    QString dir = QCoreApplication::applicationDirPath();
+    if (dir.isEmpty())
+        dir = QDir::currentPath();
+    return AddBackslash(toStd(dir));
+}
+
+std::string DataFolder() {
+    if (!dataOverride.empty())
+        return AddBackslash(dataOverride);
+    std::string program = ProgramFolder();
+    if (::access(program.c_str(), W_OK) == 0)
+        return program;
+    QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QDir().mkpath(data);
+    return AddBackslash(toStd(data));
+}
+
+std::string SpecialFolder(int csidl) {
+    QStandardPaths::StandardLocation loc;
+    switch (csidl) {
+    case CSIDL_DESKTOP:
+    case CSIDL_DESKTOPDIRECTORY:
+        loc = QStandardPaths::DesktopLocation;
+        break;
+    case CSIDL_PERSONAL:
+        loc = QStandardPaths::DocumentsLocation;
+        break;
+    case CSIDL_APPDATA:
+        loc = QStandardPaths::AppDataLocation;
+        break;
+    default:
+        return {};
+    }
+    std::string path = toStd(QStandardPaths::writableLocation(loc));
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
+std::string DesktopFolder() {
+    return SpecialFolder(CSIDL_DESKTOPDIRECTORY);
+}
+
+void setProgramFolderForTests(const std::string& folder) {
+    programOverride = folder;
+}
+void setDataFolderForTests(const std::string& folder) {
+    dataOverride = folder;
+}
+
+} // namespace tessaly

@@ -1,0 +1,79 @@
+#pragma once
+// One service for every message box, question, file or folder chooser and
+// input box, so that tests and unattended runs can answer them and record
+// what was shown.
+#include <optional>
+#include <string>
+
+namespace tessaly {
+
+enum class PromptIcon { None, Information, Warning, Error, Question };
+
+// Button flags; a message's buttons are an OR of these.
+enum PromptButton : int { NoButton = 0, Ok = 1, Cancel = 2, Yes = 4, No = 8 };
+
+struct PromptMessage {
+    std::string caption;
+    std::string text;
+    PromptIcon icon = PromptIcon::None;
+    int buttons = Ok;
+    PromptButton defaultButton = NoButton;
+};
+
+struct FileRequest {
+    enum Kind { Open, Save, Folder };
+    Kind kind = Open;
+    std::string caption;
+    // Filter in the "Description|*.a;*.b|All Files (*.*)|*.*" form.
+    std::string filter;
+    std::string initialFolder;
+    std::string fileName;
+    std::string defaultExt;
+    bool overwritePrompt = false;
+};
+
+struct InputRequest {
+    std::string caption;
+    std::string label;
+    std::string text;
+};
+
+class PromptService {
+  public:
+    virtual ~PromptService() = default;
+    virtual PromptButton message(const PromptMessage& msg) = 0;
+    // The chosen path, or nothing when the user cancels.
+    virtual std::optional<std::string> chooseFile(const FileRequest& req) = 0;
+    virtual std::optional<std::string> inputText(const InputRequest& req) = 0;
+};
+
+// The service in force. Until one is installed, the console service (standard
+// error, default answers) answers.
+PromptService& prompts();
+// Installs a service (not owned); nullptr restores the console service.
+void setPrompts(PromptService* service);
+
+// The application title, used as the caption of plain message boxes.
+inline constexpr const char* kAppTitle = "Quorvane Google Tessaly";
+
+// A plain message box: OK button, no icon, the application title as caption.
+void showMessage(const std::string& text);
+// A message box with icon and buttons; the default button is OK, else Yes,
+// as the desktop's own message dialogs choose it.
+PromptButton messageDlg(const std::string& text, const std::string& caption, PromptIcon icon,
+                        int buttons);
+
+// Answers every message with its default button on standard error, cancels
+// choosers and input boxes. Used when nobody can answer a window.
+class ConsolePrompts : public PromptService {
+  public:
+    PromptButton message(const PromptMessage& msg) override;
+    std::optional<std::string> chooseFile(const FileRequest& req) override;
+    std::optional<std::string> inputText(const InputRequest& req) override;
+};
+
+// The answer a message takes when nobody is there: its default button; for a
+// lone OK, OK; otherwise Cancel (or No when there is no Cancel).
+PromptButton defaultAnswer(const PromptMessage& msg);
+
+} // namespace tessaly

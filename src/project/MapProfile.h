@@ -1,0 +1,124 @@
+#pragma once
+// Every setting of one site map. Setters mark the profile as modified when
+// the value changes; the file name instead marks it as no longer untitled.
+#include "ChangeFreq.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tessaly {
+
+enum TMapOutputType { moutClipboard, moutFile, moutInsert, moutEditor };
+enum TMapOutputFormat { mfmtList, mfmtTree, mfmtParagraph };
+enum TMapSpiderType { mstLocal, mstWebsite };
+
+// $00BBGGRR; the high bit names a system colour; -1 is no colour.
+using TColor = std::int32_t;
+
+class TMapProfile {
+  public:
+    TMapProfile();
+
+#define TESSALY_PROP(Type, Name)                                                                   \
+    const Type& Name() const {                                                                     \
+        return f##Name;                                                                            \
+    }                                                                                              \
+    void set##Name(const Type& v) {                                                                \
+        assign(f##Name, v);                                                                        \
+    }
+    TESSALY_PROP(bool, AddImages)
+    TESSALY_PROP(bool, NoFolderImages)
+    TESSALY_PROP(bool, NoFolderLinks)
+    TESSALY_PROP(bool, ClassAttribs)
+    TESSALY_PROP(TColor, clrBackground)
+    TESSALY_PROP(TColor, clrText)
+    TESSALY_PROP(TColor, clrLink)
+    TESSALY_PROP(TColor, clrVisited)
+    TESSALY_PROP(TColor, clrActive)
+    TESSALY_PROP(bool, ConfirmDelete)
+    TESSALY_PROP(std::string, FileTypes)
+    TESSALY_PROP(std::string, IgnoreFolders)
+    TESSALY_PROP(std::string, IgnoreFiles)
+    TESSALY_PROP(std::string, IndexPage)
+    TESSALY_PROP(TMapOutputType, OutputType)
+    TESSALY_PROP(TMapOutputFormat, OutputFormat)
+    TESSALY_PROP(std::string, OutputFileName)
+    TESSALY_PROP(std::string, OutputInsert)
+    TESSALY_PROP(bool, UsePageTitles)
+    TESSALY_PROP(bool, MakeGoogleSM)
+    TESSALY_PROP(std::string, Website)
+    TESSALY_PROP(TMapSpiderType, SpiderType)
+    TESSALY_PROP(std::string, ServerName)
+    TESSALY_PROP(std::string, ServerDir)
+    TESSALY_PROP(ChangeFreqType, DefFreq)
+    TESSALY_PROP(double, DefPri)
+#undef TESSALY_PROP
+
+    const std::string& FileName() const {
+        return fFileName;
+    }
+    // A new file name makes the profile titled; it does not mark it modified.
+    void setFileName(const std::string& v);
+
+    // Plain values without side effects.
+    bool Modified = false;
+    bool Untitled = true;
+    bool FtpFiles = false;
+    std::string Name; // the component name, read from files and never written
+
+    // The URL-query texts the spider ignores.
+    const std::vector<std::string>& FollowQueryParts() const {
+        return fFollowQueryParts;
+    }
+    // The list's text: its entries, each followed by a line end.
+    std::string FollowQueryPartsText() const;
+    // Replaces the list from newline-separated text.
+    void setFollowQueryPartsText(const std::string& text);
+    void setFollowQueryParts(std::vector<std::string> items);
+
+  private:
+    template <class T> void assign(T& field, const T& v) {
+        if (!(field == v)) {
+            field = v;
+            Modified = true;
+        }
+    }
+
+    bool fAddImages = true;
+    bool fNoFolderImages = false;
+    bool fNoFolderLinks = true;
+    bool fClassAttribs = true;
+    TColor fclrBackground = 0xFFFFFF;
+    TColor fclrText = 0x000000;
+    TColor fclrLink = 0xFF0000;
+    TColor fclrVisited = 0x800080;
+    TColor fclrActive = 0x0000FF;
+    bool fConfirmDelete = true;
+    std::string fFileName = "Untitled.qvt";
+    std::string fFileTypes;
+    std::string fIgnoreFolders;
+    std::string fIgnoreFiles;
+    std::string fIndexPage;
+    TMapOutputType fOutputType = moutFile;
+    TMapOutputFormat fOutputFormat = mfmtList;
+    std::string fOutputFileName;
+    std::string fOutputInsert;
+    bool fUsePageTitles = true;
+    bool fMakeGoogleSM = true;
+    std::string fWebsite;
+    TMapSpiderType fSpiderType = mstWebsite;
+    std::string fServerName;
+    std::string fServerDir;
+    ChangeFreqType fDefFreq = cfMonthly;
+    double fDefPri = 0.5;
+    std::vector<std::string> fFollowQueryParts;
+};
+
+// Splits text into lines at CR LF, LF or CR, as a string list takes text; a
+// final line end does not start another line.
+std::vector<std::string> SplitLines(const std::string& text);
+// Joins lines, each followed by CR LF, as a string list gives its text.
+std::string JoinLines(const std::vector<std::string>& lines);
+
+} // namespace tessaly

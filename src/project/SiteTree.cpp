@@ -1,0 +1,161 @@
+#include "SiteTree.h"
+
+#include <QString>
+
+namespace tessaly {
+
+TSiteTree::TSiteTree(QObject* parent) : QAbstractItemModel(parent) {}
+
+TSiteTree::~TSiteTree() = default;
+
+TSiteTree::Node* TSiteTree::addItem(Node* parent, TDataRec data, int icon) {
+    Node* p = parent ? parent : &root_;
+    int row = int(p->children.size());
+    beginInsertRows(parent ? indexOf(parent) : QModelIndex(), row, row);
+    auto node = std::make_unique<Node>();
+    node->data = std::move(data);
+    node->icon = icon;
+    node->parent = p;
+    node->row = row;
+    Node* raw = node.get();
+    p->children.push_back(std::move(node));
+    ++count_;
+    endInsertRows();
+    return raw;
+}
+
+std::size_t TSiteTree::subtreeSize(const Node* node) const {
+    std::size_t n = 1;
+    for (const auto& c : node->children)
+        n += subtreeSize(c.get());
+    return n;
+}
+
+void TSiteTree::deleteNode(Node* node) {
+    if (!node || node == &root_)
+        return;
+    Node* p = node->parent;
+    int row = node->row;
+    beginRemoveRows(p == &root_ ? QModelIndex() : indexOf(p), row, row);
+    count_ -= subtreeSize(node);
+    p->children.erase(p->children.begin() + row);
+    for (std::size_t i = std::size_t(row); i < p->children.size(); ++i)
+        p->children[i]->row = int(i);
+    endRemoveRows();
+}
+
+void TSiteTree::deleteMarked() {
+    std::vector<Node*> order;
+    forEach([&](Node& n) { order.push_back(&n); });
+    for (auto it = order.rbegin(); it != order.rend(); ++it)
+        if ((*it)->data.DeleteMark)
+            deleteNode(*it);
+}
+
+void TSiteTree::clear() {
+    beginResetModel();
+    root_.children.clear();
+    count_ = 0;
+    endResetModel();
+}
+
+TSiteTree::Node* TSiteTree::firstItem() const {
+    return root_.children.empty() ? nullptr : root_.children.front().get();
+}
+
+void TSiteTree::forEach(const std::function<void(Node&)>& fn) const {
+    // Iterative, so a deep tree cannot exhaust the stack.
+    std::vector<Node*> stack;
+    for (auto it = root_.children.rbegin(); it != root_.children.rend(); ++it)
+        stack.push_back(it->get());
+    while (!stack.empty()) {
+        Node* n = stack.back();
+        stack.pop_back();
+        fn(*n);
+        for (auto it = n->children.rbegin(); it != n->children.rend(); ++it)
+            stack.push_back(it->get());
+    }
+}
+
+TSiteTree::Node* TSiteTree::nodeFromIndex(const QModelIndex& index) const {
+    return index.isValid() ? static_cast<Node*>(index.internalPointer()) : nullptr;
+}
+
+QModelIndex TSiteTree::indexOf(const Node* node) const {
+    if (!node || node == &root_)
+        return {};
+    return createIndex(node->row, 0, const_cast<Node*>(node));
+}
+
+void TSiteTree::itemChanged(Node* node) {
+    QModelIndex i = indexOf(node);
+    emit dataChanged(i, i);
+}
+
+void TSiteTree::setLinkText(Node* node, const std::string& text) {
+    node->data.LinkText = text;
+    itemChanged(node);
+}
+
+const TSiteTree::Node* TSiteTree::parentNode(const QModelIndex& index) const {
+    return index.isValid() ? static_cast<const Node*>(index.internalPointer()) : &root_;
+}
+
+QModelIndex TSiteTree::index(int row, int column, const QModelIndex& parent) const {
+    const Node* p = parentNode(parent);
+    if (column != 0 || row < 0 || std::size_t(row) >= p->children.size())
+        return {};
+    return createIndex(row, 0, p->children[std::size_t(row)].get());
+}
+
+QModelIndex TSiteTree::parent(const QModelIndex& child) const {
+    if (!child.isValid())
+        return {};
+    return indexOf(static_cast<Node*>(child.internalPointer())->parent);
+}
+
+int TSiteTree::rowCount(const QModelIndex& parent) const {
+    if (parent.column() > 0)
+        return 0;
+    return int(parentNode(parent)->children.size());
+}
+
+int TSiteTree::columnCount(const QModelIndex&) const {
+    return 1;
+}
+
+QVariant TSiteTree::data(const QModelIndex& index, int role) const {
+    const Node* n = nodeFromIndex(index);
+    if (!n)
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        return QString::fromStdString(n->data.LinkText);
+    case Qt::DecorationRole:
+        if (n->icon >= 0 && std::size_t(n->icon) < icons_.size())
+            return icons_[std::size_t(n->icon)];
+        return {};
+    case IconRole:
+        return n->icon;
+    default:
+        return {};
+    }
+}
+
+bool TSiteTree::setData(const QModelIndex& index, const QVariant& value, int role) {
+    Node* n = nodeFromIndex(index);
+    if (!n || role != Qt::EditRole)
+        return false;
+    setLinkText(n, value.toString().toStdString());
+    emit itemEdited(n);
+    return true;
+}
+
+Qt::ItemFlags TSiteTree::flags(const QModelIndex& index) const {
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
+}
+
+} // namespace tessaly

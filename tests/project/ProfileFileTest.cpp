@@ -1,0 +1,367 @@
+#include "ProfileFile.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace tessaly;
+
+namespace {
+
+// Builds expected bytes from readable pieces.
+struct Bytes {
+    std::string s;
+    Bytes& raw(std::initializer_list<int> b) {
+        for (int c : b)
+            s += char(c);
+        return *this;
+    }
+    Bytes& str(const std::string& t) {
+        s += t;
+        return *this;
+    }
+    Bytes& shortStr(const std::string& t) { return raw({int(t.size())}).str(t); }
+};
+
+std::string u8(const char8_t* s) {
+    return reinterpret_cast<const char*>(s);
+}
+
+} // namespace
+
+TEST(ProfileFile, SettingsWorkedExampleIsByteExact) {
+    TSiteMapSettings s;
+    s.LastFile = "C:\\a.qvt";
+    s.LoadLast = true;
+    s.SettingFile = "C:\\P\\SiteMap.dat";
+    Bytes want;
+    want.str("TPF0").shortStr("TSiteMapSettings").raw({0});
+    want.shortStr("LastFile").raw({0x06, 8}).str("C:\\a.qvt");
+    want.shortStr("LoadLast").raw({0x09});
+    want.shortStr("SettingFile").raw({0x06, 16}).str("C:\\P\\SiteMap.dat");
+    want.raw({0, 0});
+    EXPECT_EQ(SettingsToBytes(s), want.s);
+
+    TSiteMapSettings back;
+    SettingsFromBytes(want.s, back);
+    EXPECT_EQ(back.LastFile, s.LastFile);
+    EXPECT_TRUE(back.LoadLast);
+    EXPECT_EQ(back.SettingFile, s.SettingFile);
+}
+
+TEST(ProfileFile, DefaultProfileWorkedExampleIsByteExact) {
+    TMapProfile p;
+    p.setOutputFileName("/home/u/Desktop/sitemap.html");
+    p.Modified = false;
+    Bytes want;
+    want.str("TPF0").shortStr("TMapProfile").raw({0});
+    want.shortStr("AddImages").raw({0x09});
+    want.shortStr("NoFolderImages").raw({0x08});
+    want.shortStr("NoFolderLinks").raw({0x09});
+    want.shortStr("ClassAttribs").raw({0x09});
+    for (auto [name, colour] : {std::pair{"clrBackground", "clWhite"},
+                                {"clrText", "clBlack"},
+                                {"clrLink", "clBlue"},
+                                {"clrVisited", "clPurple"},
+                                {"clrActive", "clRed"}})
+        want.shortStr(name).raw({0x07}).shortStr(colour);
+    want.shortStr("ConfirmDelete").raw({0x09});
+    want.shortStr("FileName").raw({0x06, 12}).str("Untitled.qvt");
+    want.shortStr("Modified").raw({0x08});
+    want.shortStr("OutputType").raw({0x07}).shortStr("moutFile");
+    want.shortStr("OutputFormat").raw({0x07}).shortStr("mfmtList");
+    want.shortStr("OutputFileName").raw({0x06, 28}).str("/home/u/Desktop/sitemap.html");
+    want.shortStr("Untitled").raw({0x09});
+    want.shortStr("UsePageTitles").raw({0x09});
+    want.shortStr("MakeGoogleSM").raw({0x09});
+    want.shortStr("SpiderType").raw({0x07}).shortStr("mstWebsite");
+    want.shortStr("FtpFiles").raw({0x08});
+    want.shortStr("DefFreq").raw({0x07}).shortStr("cfMonthly");
+    want.shortStr("DefPri").raw({0x05, 0, 0, 0, 0, 0, 0, 0, 0x80, 0xFE, 0x3F});
+    want.raw({0, 0});
+    EXPECT_EQ(ProfileToBytes(p), want.s);
+}
+
+TEST(ProfileFile, EveryPropertyRoundTrips) {
+    TMapProfile p;
+    p.setAddImages(false);
+    p.setNoFolderImages(true);
+    p.setNoFolderLinks(false);
+    p.setClassAttribs(false);
+    p.setclrBackground(0x123456);
+    p.setclrText(-1);
+    p.setclrLink(200);
+    p.setclrVisited(int32_t(0x8000000F)); // clBtnFace
+    p.setclrActive(-30000);
+    p.setConfirmDelete(false);
+    p.setFileName("/srv/profiles/site.qvt");
+    p.setFileTypes("*.htm;*.html;");
+    p.setIgnoreFolders("/srv/www/tmp/\r\n/srv/www/old/");
+    p.setIgnoreFiles("/srv/www/x.html");
+    p.setIndexPage("/srv/www/index.html");
+    p.setOutputType(moutInsert);
+    p.setOutputFormat(mfmtParagraph);
+    p.setOutputFileName("/srv/www/sitemap.html");
+    p.setOutputInsert("/srv/www/map.html");
+    p.setUsePageTitles(false);
+    p.setMakeGoogleSM(false);
+    p.setWebsite("http://example.com/");
+    p.setSpiderType(mstLocal);
+    p.setServerName("My FTP");
+    p.setServerDir("/public_html");
+    p.FtpFiles = true;
+    p.setDefFreq(cfNever);
+    p.setDefPri(0.3);
+    p.setFollowQueryPartsText("id=\nsort=\n" + u8(u8"é=1"));
+
+    TMapProfile q;
+    ProfileFromBytes(ProfileToBytes(p), q);
+    EXPECT_EQ(ProfileToBytes(q), ProfileToBytes(p));
+    EXPECT_EQ(q.clrText(), -1);
+    EXPECT_EQ(q.clrVisited(), int32_t(0x8000000F));
+    EXPECT_EQ(q.clrActive(), -30000);
+    EXPECT_DOUBLE_EQ(q.DefPri(), 0.3);
+    EXPECT_EQ(q.DefFreq(), cfNever);
+    EXPECT_EQ(q.SpiderType(), mstLocal);
+    EXPECT_EQ(q.FollowQueryParts(), (std::vector<std::string>{"id=", "sort=", u8(u8"é=1")}));
+    EXPECT_FALSE(q.Untitled);
+    EXPECT_TRUE(q.FtpFiles);
+}
+
+TEST(ProfileFile, ColoursUseNamesOrTheSmallestInteger) {
+    struct Case {
+        TColor colour;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {0xFFFFFF, "\x07\x07"
+                   "clWhite"},
+        {12639424, "\x07\x0C"
+                   "clMoneyGreen"},
+        {int32_t(0x8000000F), "\x07\x09"
+                              "clBtnFace"},
+        {-1, "\x02\xFF"},
+        {127, "\x02\x7F"},
+        {129, std::string("\x03\x81\x00", 3)},
+        {-32768, std::string("\x03\x00\x80", 3)},
+        {0x123456, std::string("\x04\x56\x34\x12\x00", 5)},
+    };
+    for (const auto& c : cases) {
+        TMapProfile p;
+        p.setclrText(c.colour);
+        std::string bytes = ProfileToBytes(p);
+        std::string record = "\x07"
+                             "clrText" +
+                             c.bytes;
+        EXPECT_NE(bytes.find(record), std::string::npos) << c.colour;
+    }
+}
+
+TEST(ProfileFile, TextKindsFollowTheirContent) {
+    struct Case {
+        std::string text;
+        int type;
+    };
+    const Case cases[] = {
+        {"http://example.com/", 0x06},
+        {std::string(300, 'a'), 0x0C},
+        {u8(u8"/home/u/café/index.html"), 0x14},
+        {u8(u8"Карта"), 0x12},
+        // One Latin blank among ten Cyrillic letters tips it to UTF-8.
+        {u8(u8"Карта сайта"), 0x14},
+        {u8(u8"サイトマップ"), 0x12},
+    };
+    for (const auto& c : cases) {
+        TMapProfile p;
+        p.setWebsite(c.text);
+        std::string bytes = ProfileToBytes(p);
+        std::size_t at = bytes.find("\x07Website");
+        ASSERT_NE(at, std::string::npos);
+        EXPECT_EQ(int(static_cast<unsigned char>(bytes[at + 8])), c.type) << c.text;
+        TMapProfile q;
+        ProfileFromBytes(bytes, q);
+        EXPECT_EQ(q.Website(), c.text);
+    }
+}
+
+TEST(ProfileFile, QueryListEntriesNeverUseTheWideForm) {
+    TMapProfile p;
+    p.setFollowQueryPartsText(u8(u8"Карта"));
+    std::string bytes = ProfileToBytes(p);
+    std::size_t at = bytes.find("FollowQueryParts.Strings\x01");
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_EQ(bytes[at + 25], '\x14');
+}
+
+TEST(ProfileFile, ZeroPriorityIsNotWrittenAndReadsAsTheDefault) {
+    TMapProfile p;
+    p.setDefPri(0);
+    std::string bytes = ProfileToBytes(p);
+    EXPECT_EQ(bytes.find("DefPri"), std::string::npos);
+    TMapProfile q;
+    ProfileFromBytes(bytes, q);
+    EXPECT_DOUBLE_EQ(q.DefPri(), 0.5);
+}
+
+TEST(ProfileFile, ShortTextsInWindows1252AreReadAsSuch) {
+    Bytes b;
+    b.str("TPF0").shortStr("TMapProfile").raw({0});
+    b.shortStr("IndexPage").raw({0x06, 6}).str("caf\xE9\x80!");
+    b.raw({0, 0});
+    TMapProfile p;
+    ProfileFromBytes(b.s, p);
+    EXPECT_EQ(p.IndexPage(), u8(u8"café€!"));
+}
+
+TEST(ProfileFile, ReaderAcceptsAnyIntegerSizeAndNamesInAnyCase) {
+    Bytes b;
+    b.str("TPF0").shortStr("TMapProfile").raw({0});
+    b.shortStr("CLRTEXT").raw({0x04, 0x10, 0, 0, 0});
+    b.shortStr("clrLink").raw({0x07}).shortStr("CLNAVY");
+    b.shortStr("defpri").raw({0x02, 1});
+    b.raw({0, 0});
+    TMapProfile p;
+    ProfileFromBytes(b.s, p);
+    EXPECT_EQ(p.clrText(), 0x10);
+    EXPECT_EQ(p.clrLink(), 0x800000);
+    EXPECT_DOUBLE_EQ(p.DefPri(), 1.0);
+}
+
+TEST(ProfileFile, MalformedFilesGiveAClearError) {
+    Bytes good;
+    good.str("TPF0").shortStr("TMapProfile").raw({0});
+    good.shortStr("Website").raw({0x06, 4}).str("http");
+    good.raw({0, 0});
+
+    struct Case {
+        std::string name;
+        std::string bytes;
+        std::string error;
+    };
+    std::vector<Case> cases = {
+        {"empty", "", "Invalid stream format"},
+        {"wrong signature", "TPF1" + good.s.substr(4), "Invalid stream format"},
+        {"unknown property",
+         Bytes()
+             .str("TPF0")
+             .shortStr("TMapProfile")
+             .raw({0})
+             .shortStr("Colour")
+             .raw({0x08, 0, 0})
+             .s,
+         "Error reading TMapProfile.Colour: Property Colour does not exist"},
+        {"wrong value type",
+         Bytes()
+             .str("TPF0")
+             .shortStr("TMapProfile")
+             .raw({0})
+             .shortStr("AddImages")
+             .raw({0x06, 1})
+             .str("x")
+             .raw({0, 0})
+             .s,
+         "Invalid property value"},
+        {"unknown enumeration value",
+         Bytes()
+             .str("TPF0")
+             .shortStr("TMapProfile")
+             .raw({0})
+             .shortStr("OutputType")
+             .raw({0x07})
+             .shortStr("moutFax")
+             .raw({0, 0})
+             .s,
+         "Invalid property value"},
+        {"unknown type byte",
+         Bytes()
+             .str("TPF0")
+             .shortStr("TMapProfile")
+             .raw({0})
+             .shortStr("AddImages")
+             .raw({0x33, 0, 0})
+             .s,
+         "Invalid property value"},
+        {"long text length past the end",
+         Bytes()
+             .str("TPF0")
+             .shortStr("TMapProfile")
+             .raw({0})
+             .shortStr("Website")
+             .raw({0x0C, 0xFF, 0xFF, 0xFF, 0x7F})
+             .str("abc")
+             .s,
+         "Stream read error"},
+        {"wide text length past the end",
+         Bytes()
+             .str("TPF0")
+             .shortStr("TMapProfile")
+             .raw({0})
+             .shortStr("Website")
+             .raw({0x12, 0xFF, 0xFF, 0xFF, 0xFF})
+             .str("ab")
+             .s,
+         "Stream read error"},
+        {"infinite priority",
+         Bytes()
+             .str("TPF0")
+             .shortStr("TMapProfile")
+             .raw({0})
+             .shortStr("DefPri")
+             .raw({0x05, 0, 0, 0, 0, 0, 0, 0, 0x80, 0xFF, 0x7F, 0, 0})
+             .s,
+         "Invalid property value"},
+        {"child components", Bytes().str("TPF0").shortStr("TMapProfile").raw({0, 0, 1}).s,
+         "Invalid stream format"},
+    };
+    // Every truncation of a good file fails cleanly too.
+    for (std::size_t n = 4; n < good.s.size(); ++n)
+        cases.push_back(
+            {"truncated at " + std::to_string(n), good.s.substr(0, n), "Stream read error"});
+
+    for (const auto& c : cases) {
+        TMapProfile p;
+        try {
+            ProfileFromBytes(c.bytes, p);
+            ADD_FAILURE() << c.name << ": no error";
+        } catch (const EStreamError& e) {
+            EXPECT_EQ(std::string(e.what()), c.error) << c.name;
+        }
+    }
+}
+
+TEST(ProfileFile, SettersTrackChanges) {
+    TMapProfile p;
+    p.setWebsite(p.Website());
+    EXPECT_FALSE(p.Modified);
+    p.setWebsite("http://a/");
+    EXPECT_TRUE(p.Modified);
+
+    p.Modified = false;
+    p.setFileName("/x/y.qvt");
+    EXPECT_FALSE(p.Modified);
+    EXPECT_FALSE(p.Untitled);
+
+    p.setFollowQueryPartsText("a\r\nb\r\n");
+    EXPECT_TRUE(p.Modified);
+    p.Modified = false;
+    p.setFollowQueryPartsText("a\r\nb\r\n");
+    EXPECT_FALSE(p.Modified);
+}
+
+TEST(ProfileFile, AtomicWriteKeepsTheOldFileWhenItCannotWrite) {
+    QTemporaryDir dir;
+    std::string path = dir.filePath("p.qvt").toStdString();
+    WriteFileAtomically(path, "old");
+    EXPECT_EQ(ReadWholeFile(path), "old");
+    WriteFileAtomically(path, "new");
+    EXPECT_EQ(ReadWholeFile(path), "new");
+
+    std::string missing = dir.filePath("no/such/folder/p.qvt").toStdString();
+    try {
+        WriteFileAtomically(missing, "x");
+        ADD_FAILURE() << "no error";
+    } catch (const EFileError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("Cannot create file \"" + missing + "\"", 0), 0u)
+            << e.what();
+    }
+    EXPECT_THROW(ReadWholeFile(missing), EFileError);
+}
