@@ -1,0 +1,195 @@
+#pragma once
+// The main window: three wizard steps over one map profile.
+#include "MapProfile.h"
+#include "SiteMapSettings.h"
+#include "SiteTree.h"
+
+#include <QMainWindow>
+#include <QStringList>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QAbstractButton;
+class QAction;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QStackedWidget;
+class QTimer;
+class QTreeView;
+
+namespace tessaly {
+
+// Registers the pictures compiled into the program.
+void initResources();
+
+class TfrmSiteMapMain : public QMainWindow {
+    Q_OBJECT
+  public:
+    // args: the command-line arguments after the program name.
+    explicit TfrmSiteMapMain(QStringList args = {}, QWidget* parent = nullptr);
+    ~TfrmSiteMapMain() override;
+
+    // Hooks other parts of the program call.
+    void MarkOutputStale();
+    bool AutoSaveProfile();
+    int FoundCount = 0;
+    bool AutoRun = false;
+    int Step = 0;
+
+    TMapProfile& profile() { return Profile; }
+    TSiteMapSettings& settings() { return *Settings; }
+    TSiteTree& tree() { return *Tree; }
+    // True once the first activation has read the settings and the start profile.
+    bool Activated() const { return Settings != nullptr; }
+    // True when the last unattended step failed, for the exit status.
+    bool runFailed() const { return RunFailed; }
+
+    // Dispatches on the sender's command code (its "tag" property).
+    void ButtonClick(QAbstractButton* sender);
+    void OpenProfile(const std::string& path);
+    void ShowProfile();
+    bool SaveProfile();
+    bool SaveProfileAs();
+    bool WriteProfile();
+    void DeleteSelectedItems();
+
+  protected:
+    void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+  private:
+    // Layout
+    void buildMenus();
+    void buildToolbar();
+    QWidget* buildHeader();
+    QWidget* buildInformationPage();
+    QWidget* buildStatusPage();
+    QWidget* buildResultsPage();
+    QWidget* buildButtons();
+    QPushButton* commandButton(const char* name, const QString& caption, int tag, QWidget* parent);
+    void loadAnimation();
+
+    // Step flow
+    void FirstActivate();
+    void ShowStep();
+    void SetWizardButtons(bool back, bool next, const QString& nextCaption, const QString& title);
+    void Next();
+    void Back();
+    void Cancel();
+    bool ValidateInformation();
+    void RunSearch();
+    void CreateSiteMap();
+    void UpdateCaption();
+    void setNextCaption(const QString& caption);
+
+    // Information page
+    void SpiderTypeClick();
+    void ClearIgnoreLists();
+    void ChooseIndexPage();
+    void editIndexChange();
+
+    // Profile commands
+    void OpenCommand();
+    bool AskSaveChanges();
+    void ReadSettings();
+    void WriteSettings();
+    void ShowFileError(const std::string& text);
+
+    // Tree
+    void tvMapChange();
+    void tvMapNodeContextMenu(const QPoint& pos);
+    void AddFolderToIgnoreList();
+    void AddFileToIgnoreList();
+    void EditContextItem();
+    void ShowProperties();
+    int SelectedCount() const;
+    TSiteTree::Node* SelectedNode() const;
+
+    // Help and other commands
+    void OpenHelpFile();
+    void ShowAbout();
+    void SubmitToGoogle();
+    void ShowScheduler();
+
+    TMapProfile Profile;
+    std::unique_ptr<TSiteMapSettings> Settings;
+    std::vector<std::string> IgnoreFolderList;
+    std::vector<std::string> IgnoreFileList;
+    TSiteTree* Tree = nullptr;
+    QStringList Args;
+    std::string CommandLineProfile;
+    bool FirstActivation = true;
+    bool LocalScanRunning = false;
+    bool SpiderRunning = false;
+    bool SpiderCancel = false;
+    bool ShowingProfile = false;
+    bool RunFailed = false;
+    TSiteTree::Node* ContextNode = nullptr;
+    std::string GoogleSiteMapFile;
+
+    // Controls, named as the user interface names them.
+    QStackedWidget* pcMain = nullptr;
+    QLabel* imgLogo = nullptr;
+    QLabel* lblHeader = nullptr;
+    QPushButton* btnNext = nullptr;
+    QPushButton* btnBack = nullptr;
+    QPushButton* btnCancel = nullptr;
+    QPushButton* btnOpenProfile = nullptr;
+    QPushButton* btnSaveProfile = nullptr;
+    QPushButton* btnSaveProfileAs = nullptr;
+    QPushButton* btnBrowseIndex = nullptr;
+    QPushButton* btnOutputFileBrowse = nullptr;
+    QPushButton* btnOutputInsertBrowse = nullptr;
+    QPushButton* btnViewOutputFile = nullptr;
+    QPushButton* btnCopyToClipboard = nullptr;
+    QPushButton* btnFTPFiles = nullptr;
+    QPushButton* btnProfileOptions = nullptr;
+    QRadioButton* optLocal = nullptr;
+    QRadioButton* optWebsite = nullptr;
+    QLabel* lblIndexPage = nullptr;
+    QLineEdit* editIndex = nullptr;
+    QLineEdit* editWebsite = nullptr;
+    QLabel* aniSearch = nullptr;
+    QTimer* aniTimer = nullptr;
+    std::vector<QPixmap> aniFrames;
+    int aniFrame = 0;
+    QLabel* lblStatusTitle = nullptr;
+    QLabel* lblLookingIn = nullptr;
+    QLabel* lblFileFound = nullptr;
+    QLabel* lblFileCount = nullptr;
+    QPlainTextEdit* memoFiles = nullptr;
+    QTreeView* tvMap = nullptr;
+    QLabel* lblLinkFileName = nullptr;
+    QLabel* lblTotalFiles = nullptr;
+    QRadioButton* rbOutputFile = nullptr;
+    QLineEdit* editOutputFile = nullptr;
+    QCheckBox* chkGoogle = nullptr;
+    QMenu* pumResults = nullptr;
+    QAction* miAddIgnoreFolder = nullptr;
+    QAction* miIgnoreFile = nullptr;
+    QAction* miDelete = nullptr;
+    QAction* miRename = nullptr;
+    QAction* miProperties = nullptr;
+    QAction* miOpen = nullptr;
+    QAction* miSave = nullptr;
+    QAction* miSaveAs = nullptr;
+    QAction* miExit = nullptr;
+    QAction* miOptions = nullptr;
+    QAction* miSubmitGoogle = nullptr;
+    QAction* miScheduler = nullptr;
+    QAction* miFTP = nullptr;
+    QAction* miHelpFile = nullptr;
+    QAction* miHelp = nullptr;
+    QAction* miSupport = nullptr;
+    QAction* miAbout = nullptr;
+};
+
+} // namespace tessaly

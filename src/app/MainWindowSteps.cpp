@@ -1,0 +1,300 @@
+// The wizard's step flow: the command dispatcher, Next, Back and Cancel, the
+// checks before a search, the search and the output run.
+#include "MainWindow.h"
+
+#include "FileRoutines.h"
+#include "Folders.h"
+#include "Information.h"
+#include "Prompts.h"
+#include "Shell.h"
+#include "TextConv.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QTreeView>
+#include <algorithm>
+
+namespace tessaly {
+
+void TfrmSiteMapMain::ButtonClick(QAbstractButton* sender) {
+    if (!sender)
+        return;
+    switch (sender->property("tag").toInt()) {
+    case 0:
+        showMessage("Button Action Undefined for Control \"" + ss(sender->objectName()) +
+                    "\"\n\nPlease report this error.\n\nPress CTRL-C to copy this message.");
+        break;
+    case 1:
+        Next();
+        break;
+    case 2:
+        Back();
+        break;
+    case 3:
+        Cancel();
+        break;
+    case 4:
+        OpenCommand();
+        break;
+    case 5:
+        SaveProfile();
+        break;
+    case 9:
+        ChooseIndexPage();
+        break;
+    case 12:
+        SaveProfileAs();
+        break;
+    case 14:
+        OpenDocument(Profile.OutputType() == moutInsert ? Profile.OutputInsert()
+                                                        : Profile.OutputFileName());
+        break;
+    default:
+        break;
+    }
+}
+
+void TfrmSiteMapMain::SetWizardButtons(bool back, bool next, const QString& nextCaption,
+                                       const QString& title) {
+    btnBack->setEnabled(back);
+    btnNext->setEnabled(next);
+    setNextCaption(nextCaption);
+    lblHeader->setText(title);
+}
+
+void TfrmSiteMapMain::setNextCaption(const QString& caption) {
+    btnNext->setText(caption);
+    miFTP->setEnabled(btnNext->text() == "Done");
+}
+
+void TfrmSiteMapMain::ShowStep() {
+    btnCancel->setText("&Cancel");
+    switch (Step) {
+    case 0:
+        SetWizardButtons(false, true, "&Next", "Gathering Information");
+        btnCancel->setText("&Close");
+        break;
+    case 1:
+        SetWizardButtons(false, false, "&Next", "Processing Files");
+        btnCancel->setText("&Cancel");
+        break;
+    default:
+        SetWizardButtons(true, true, "&Save", "Site Map Results");
+        btnCancel->setText("&Close");
+        break;
+    }
+    pcMain->setCurrentIndex(std::clamp(Step, 0, 2));
+    if (Step == 2 && AutoRun)
+        ButtonClick(btnNext);
+}
+
+void TfrmSiteMapMain::Next() {
+    if (Step == 0) {
+        if (!ValidateInformation())
+            return;
+        editWebsite->setText(qs(EnsureWebsiteSlash(Profile.Website())));
+    }
+    if (Step == 2) {
+        CreateSiteMap();
+        return;
+    }
+    ++Step;
+    ShowStep();
+    if (Step == 1)
+        RunSearch();
+}
+
+void TfrmSiteMapMain::Back() {
+    Step = 0;
+    ShowStep();
+    miFTP->setEnabled(btnNext->text() == "Done");
+}
+
+void TfrmSiteMapMain::Cancel() {
+    AutoRun = false;
+    if (LocalScanRunning) {
+        // The scan returns at its next file and the search completes.
+        return;
+    }
+    if (SpiderRunning) {
+        SpiderCancel = true;
+        aniTimer->stop();
+        SpiderRunning = false;
+        QCoreApplication::processEvents();
+        btnBack->setEnabled(true);
+        return;
+    }
+    if (btnCancel->text() == "&Close")
+        close();
+}
+
+bool TfrmSiteMapMain::ValidateInformation() {
+    InformationCheck check = tessaly::ValidateInformation(
+        optLocal->isChecked(), Profile.IndexPage(), ss(editWebsite->text()));
+    if (check.website != ss(editWebsite->text()))
+        editWebsite->setText(qs(check.website));
+    if (check.failed == InformationCheck::None)
+        return true;
+    showMessage(check.message);
+    QLineEdit* field = check.failed == InformationCheck::IndexField ? editIndex : editWebsite;
+    field->setFocus();
+    return false;
+}
+
+void TfrmSiteMapMain::RunSearch() {
+    FoundCount = 0;
+    lblStatusTitle->setText("Searching for files, please wait....");
+    btnNext->setEnabled(false);
+    btnBack->setEnabled(false);
+    QCoreApplication::processEvents();
+    memoFiles->clear();
+    Tree->clear();
+    aniTimer->start();
+
+    // The local scan and the spider fill the tree here; each returns when done
+    // or cancelled.
+    if (Profile.SpiderType() == mstLocal) {
+        LocalScanRunning = true;
+        LocalScanRunning = false;
+    } else {
+        SpiderCancel = false;
+        SpiderRunning = true;
+        SpiderRunning = false;
+    }
+
+    aniTimer->stop();
+    memoFiles->appendPlainText(QString("Total Files: %1").arg(FoundCount));
+    if (TSiteTree::Node* first = Tree->firstItem()) {
+        QModelIndex index = Tree->indexOf(first);
+        tvMap->expandRecursively(index);
+        tvMap->setCurrentIndex(index);
+        tvMap->scrollTo(index);
+    }
+    lblLookingIn->clear();
+    lblFileFound->clear();
+    lblStatusTitle->setText("Search Complete! Press Next to View Results.");
+    lblTotalFiles->setText(QString("Total Files Found: %1").arg(FoundCount));
+    ButtonClick(btnNext);
+}
+
+void TfrmSiteMapMain::CreateSiteMap() {
+    QCoreApplication::processEvents();
+    // Completion, whatever the destination.
+    setNextCaption("Done");
+    btnNext->setEnabled(false);
+    miFTP->setEnabled(true);
+    btnCancel->setText("&Close");
+    if (AutoRun) {
+        close();
+        return;
+    }
+    messageDlg("Process Complete. Now upload your files using the built in uploader or use your "
+               "own FTP Client.",
+               "Done", PromptIcon::Information, Ok);
+}
+
+void TfrmSiteMapMain::MarkOutputStale() {
+    if (btnNext->text() == "Done") {
+        setNextCaption("&Save");
+        btnNext->setEnabled(true);
+        Step = 2;
+    }
+    miFTP->setEnabled(btnNext->text() == "Done");
+}
+
+void TfrmSiteMapMain::UpdateCaption() {
+    setWindowTitle(qs("Quorvane Google Tessaly 4.5 - " + Profile.FileName()));
+}
+
+// ---- information page ----
+
+void TfrmSiteMapMain::SpiderTypeClick() {
+    Profile.setSpiderType(optLocal->isChecked() ? mstLocal : mstWebsite);
+    bool local = optLocal->isChecked();
+    lblIndexPage->setEnabled(local);
+    editIndex->setEnabled(local);
+    btnBrowseIndex->setEnabled(local);
+    if (!ShowingProfile)
+        ClearIgnoreLists();
+}
+
+void TfrmSiteMapMain::ClearIgnoreLists() {
+    Profile.setIgnoreFolders({});
+    Profile.setIgnoreFiles({});
+    IgnoreFolderList.clear();
+    IgnoreFileList.clear();
+}
+
+void TfrmSiteMapMain::editIndexChange() {
+    Profile.setIndexPage(ss(editIndex->text()));
+    if (Profile.OutputFileName().empty())
+        editOutputFile->setText(qs(ExtractFilePath(Profile.IndexPage()) + "sitemap.html"));
+}
+
+void TfrmSiteMapMain::ChooseIndexPage() {
+    FileRequest req;
+    req.kind = FileRequest::Open;
+    req.filter = "HTML Files (*.htm, *.html, *.shtm, *.shtml, *.php, *.php4, *.php5, *.asp, "
+                 "*.pdf, *.swf)|*.htm;*.html;*.shtm;*.shtml;*.php;*.php4;*.php5;*.asp;*.pdf;*.swf;"
+                 "|All Files (*.*)|*.*";
+    std::string current = ss(editIndex->text());
+    if (!current.empty()) {
+        std::string folder = ExtractFilePath(current);
+        if (DirectoryExists(folder))
+            req.initialFolder = folder;
+        else if (DirectoryExists(ProgramFolder() + "Profiles/"))
+            req.initialFolder = ProgramFolder() + "Profiles/";
+        if (FileExists(current))
+            req.fileName = current;
+    }
+    std::optional<std::string> chosen = prompts().chooseFile(req);
+    if (!chosen)
+        return;
+    editIndex->setText(qs(*chosen));
+
+    std::string folder = LowerCase(ExtractFilePath(*chosen));
+    auto invalid = [&](const std::string& entry) { return LowerCase(entry).rfind(folder, 0) != 0; };
+    if (std::none_of(IgnoreFolderList.begin(), IgnoreFolderList.end(), invalid))
+        return;
+    if (messageDlg("One or more the subfolders in the folder ignore list is no longer valid for "
+                   "the index file path.\n\nKeeping these in the list won't affect the output."
+                   "\n\nWould you like to remove the invalid entries?",
+                   "Subfolders Invalid", PromptIcon::Question, Yes | No) == Yes) {
+        std::erase_if(IgnoreFolderList, invalid);
+        Profile.setIgnoreFolders(JoinLines(IgnoreFolderList));
+    }
+}
+
+// ---- help and other commands ----
+
+void TfrmSiteMapMain::OpenHelpFile() {
+    std::string path = ProgramFolder() + "Tessaly.html";
+    if (FileExists(path))
+        ShellOpen(path, {}, {}, SW_SHOWNORMAL);
+    else
+        messageDlg("The help file could not be found:\n\n" + path, "File Not Found",
+                   PromptIcon::Error, Ok);
+}
+
+void TfrmSiteMapMain::SubmitToGoogle() {
+    messageDlg("Google no longer takes sitemap submissions from programs. Add the address of "
+               "your XML sitemap in Google Search Console, or name it in your site's robots.txt "
+               "with a line such as:\n\nSitemap: " +
+                   EnsureWebsiteSlash(Profile.Website()) + "sitemap.xml",
+               "Submit to Google", PromptIcon::Information, Ok);
+}
+
+void TfrmSiteMapMain::ShowScheduler() {
+    messageDlg("To rebuild and upload this site map on a schedule, save the profile and run it "
+               "unattended from your scheduler (for example cron):\n\ntessaly -auto \"" +
+                   Profile.FileName() + "\"\n\nThe run exits with status 0 when it succeeds.",
+               "Scheduler", PromptIcon::Information, Ok);
+}
+
+} // namespace tessaly

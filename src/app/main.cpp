@@ -1,0 +1,46 @@
+#include "CommandLine.h"
+#include "DialogPrompts.h"
+#include "MainWindow.h"
+#include "Prompts.h"
+
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    switch (tessaly::EarlyCommandLineAction(args)) {
+    case tessaly::EarlyAction::Help:
+        std::fputs(tessaly::UsageText().c_str(), stdout);
+        return 0;
+    case tessaly::EarlyAction::Version:
+        std::fputs(tessaly::VersionText().c_str(), stdout);
+        return 0;
+    case tessaly::EarlyAction::Run:
+        break;
+    }
+    // With no display, run on the offscreen platform (unattended runs).
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Tessaly");
+    QApplication::setOrganizationName("Quorvane Software");
+    QApplication::setApplicationDisplayName("Quorvane Google Tessaly");
+
+    // Nobody can answer a window on the offscreen platform: messages go to
+    // standard error and take their default answers.
+    tessaly::DialogPrompts dialogs;
+    if (QGuiApplication::platformName() != "offscreen")
+        tessaly::setPrompts(&dialogs);
+
+    QStringList windowArgs;
+    for (const auto& a : args)
+        windowArgs << QString::fromLocal8Bit(a.c_str());
+    tessaly::TfrmSiteMapMain window(windowArgs);
+    window.show();
+    int status = app.exec();
+    tessaly::setPrompts(nullptr);
+    return status != 0 || window.runFailed() ? 1 : 0;
+}

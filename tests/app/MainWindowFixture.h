@@ -1,0 +1,74 @@
+#pragma once
+// A main window in a temporary world: its own program and data folders, a
+// scripted prompt service and a shell that records what it was asked to open.
+#include "Folders.h"
+#include "MainWindow.h"
+#include "ScriptedPrompts.h"
+#include "Shell.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+#include <gtest/gtest.h>
+#include <memory>
+
+// Readable QStrings in assertion messages.
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
+
+namespace tessaly::test {
+
+class MainWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        setProgramFolderForTests(path(""));
+        setDataFolderForTests(path(""));
+        setShellLauncher([this](const std::string& target) {
+            opened.push_back(target);
+            return 42;
+        });
+    }
+    void TearDown() override {
+        window.reset();
+        setProgramFolderForTests({});
+        setDataFolderForTests({});
+        setShellLauncher({});
+    }
+
+    std::string path(const std::string& name) const {
+        return dir.path().toStdString() + "/" + name;
+    }
+
+    // Creates and shows the window and waits for its first activation.
+    TfrmSiteMapMain& open(QStringList args = {}) {
+        window = std::make_unique<TfrmSiteMapMain>(std::move(args));
+        window->setAttribute(Qt::WA_DeleteOnClose, false);
+        window->show();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return window->Activated(); }, 5000));
+        QCoreApplication::processEvents();
+        return *window;
+    }
+
+    template <class T> T* find(const char* name) {
+        T* w = window->findChild<T*>(name);
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    QPushButton* button(const char* name) { return find<QPushButton>(name); }
+    QString text(const char* label) { return find<QLabel>(label)->text(); }
+    void click(const char* name) { QTest::mouseClick(button(name), Qt::LeftButton); }
+
+    QTemporaryDir dir;
+    ScriptedPrompts prompts;
+    std::vector<std::string> opened;
+    std::unique_ptr<TfrmSiteMapMain> window;
+};
+
+} // namespace tessaly::test
