@@ -58,9 +58,9 @@ for i in $(seq 0 10); do
     x=$(( 8 + i * 32 / 10 ))
     $c -size 48x48 xc:'#ff00ff' -fill '#2f6fb7' -stroke '#173d6e' -strokewidth 2 -draw "circle 24,24 24,4" \
         -fill none -stroke '#9fd0ff' -draw "line 5,24 43,24" -draw "ellipse 24,24 $(( (x > 24 ? x - 24 : 24 - x) + 1 )),20 0,360" \
-        -stroke '#7ee07e' -strokewidth 3 -draw "line $x,10 $x,38" animation/QVTSWORLD$i.png
+        -stroke '#7ee07e' -strokewidth 3 -draw "line $x,10 $x,38" PNG24:animation/QVTSWORLD$i.png
 done
-$c -size 48x48 xc:'#ff00ff' -fill black -draw "circle 24,24 24,3" animation/QVTSWORLDMASK.png
+$c -size 48x48 xc:'#ff00ff' -fill black -draw "circle 24,24 24,3" PNG24:animation/QVTSWORLDMASK.png
 
 # Map images placed in front of the items of the HTML site map.
 $c -size 16x16 xc:white -fill '#e8b93c' -stroke '#9a7412' -draw "rectangle 1,4 14,13" -draw "rectangle 1,2 6,4" smimages/smfolder.gif

@@ -6,7 +6,6 @@
 #include "TextConv.h"
 
 #include <QApplication>
-#include <QBitmap>
 #include <QCheckBox>
 #include <QFrame>
 #include <QGroupBox>
@@ -459,16 +458,20 @@ QWidget* TfrmSiteMapMain::buildButtons() {
 }
 
 void TfrmSiteMapMain::loadAnimation() {
-    QImage mask(":/animation/QVTSWORLDMASK.png");
+    // The frames are drawn on magenta; where the common mask is magenta the
+    // picture is see-through.
+    QImage mask = QImage(":/animation/QVTSWORLDMASK.png").convertToFormat(QImage::Format_RGB32);
     for (int i = 0; i <= 10; ++i) {
-        QPixmap frame(QString(":/animation/QVTSWORLD%1.png").arg(i));
+        QImage frame = QImage(QString(":/animation/QVTSWORLD%1.png").arg(i))
+                           .convertToFormat(QImage::Format_ARGB32);
         if (frame.isNull())
             continue;
-        // The frames are drawn on magenta; the common mask makes it transparent.
-        if (!mask.isNull())
-            frame.setMask(
-                QBitmap::fromImage(mask.createMaskFromColor(0xFFFF00FF, Qt::MaskOutColor)));
-        aniFrames.push_back(frame);
+        if (mask.size() == frame.size())
+            for (int y = 0; y < frame.height(); ++y)
+                for (int x = 0; x < frame.width(); ++x)
+                    if (mask.pixel(x, y) == 0xFFFF00FF)
+                        frame.setPixel(x, y, 0);
+        aniFrames.push_back(QPixmap::fromImage(frame));
     }
     if (!aniFrames.empty())
         aniSearch->setPixmap(aniFrames.front());
