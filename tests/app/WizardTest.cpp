@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QDialog>
+#include <QDir>
 #include <QImageReader>
 #include <QPlainTextEdit>
 #include <QStackedWidget>
@@ -252,4 +253,24 @@ TEST(Pictures, JpegPicturesDecode) {
         QImage image = reader.read();
         EXPECT_FALSE(image.isNull()) << name << reader.errorString().toStdString();
     }
+}
+
+TEST_F(Wizard, ChoosingAnIndexPageOffersToDropIgnoredFoldersOutsideIt) {
+    auto& w = open();
+    QTest::mouseClick(find<QRadioButton>("optLocal"), Qt::LeftButton);
+    w.profile().setIgnoreFolders("/old/site/tmp/\r\n" + path("SITE/drafts/") + "\r\n");
+    w.ShowProfile();
+    QDir(QString::fromStdString(path(""))).mkpath("site");
+    prompts.chooseFileNext(path("site/index.html"));
+    prompts.answer(Yes);
+    click("btnBrowseIndex");
+    EXPECT_EQ(find<QLineEdit>("editIndex")->text().toStdString(), path("site/index.html"));
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].caption, "Subfolders Invalid");
+    EXPECT_EQ(prompts.messages[0].text,
+              "One or more the subfolders in the folder ignore list is no longer valid for the "
+              "index file path.\n\nKeeping these in the list won't affect the output.\n\nWould "
+              "you like to remove the invalid entries?");
+    // Compared without regard to case, so the upper-case entry stays.
+    EXPECT_EQ(w.profile().IgnoreFolders(), path("SITE/drafts/") + "\r\n");
 }
