@@ -29,6 +29,8 @@ namespace tessaly {
 // Registers the pictures compiled into the program.
 void initResources();
 
+class TLocalScan;
+
 class TfrmSiteMapMain : public QMainWindow {
     Q_OBJECT
   public:
@@ -109,7 +111,10 @@ class TfrmSiteMapMain : public QMainWindow {
     void AddFolderToIgnoreList();
     void AddFileToIgnoreList();
     void EditContextItem();
-    void ShowProperties();
+    // The item properties dialog for the selection (double click, Alt+Enter)
+    // or for the context menu's item.
+    void ShowProperties(bool fromContextMenu);
+    void EditItemPropertiesFor(TSiteTree::Node* item);
     int SelectedCount() const;
     TSiteTree::Node* SelectedNode() const;
 
@@ -128,6 +133,7 @@ class TfrmSiteMapMain : public QMainWindow {
     std::string CommandLineProfile;
     bool FirstActivation = true;
     bool LocalScanRunning = false;
+    TLocalScan* LocalScan = nullptr;
     bool SpiderRunning = false;
     bool SpiderCancel = false;
     bool ShowingProfile = false;

@@ -354,7 +354,7 @@ QWidget* TfrmSiteMapMain::buildResultsPage() {
             &TfrmSiteMapMain::tvMapChange);
     connect(tvMap, &QTreeView::customContextMenuRequested, this,
             &TfrmSiteMapMain::tvMapNodeContextMenu);
-    connect(tvMap, &QTreeView::doubleClicked, this, &TfrmSiteMapMain::ShowProperties);
+    connect(tvMap, &QTreeView::doubleClicked, this, [this] { ShowProperties(false); });
     connect(Tree, &TSiteTree::itemEdited, this, [this] { MarkOutputStale(); });
 
     auto* fileRow = new QHBoxLayout;
@@ -421,7 +421,7 @@ QWidget* TfrmSiteMapMain::buildResultsPage() {
     connect(miIgnoreFile, &QAction::triggered, this, &TfrmSiteMapMain::AddFileToIgnoreList);
     connect(miDelete, &QAction::triggered, this, &TfrmSiteMapMain::DeleteSelectedItems);
     connect(miRename, &QAction::triggered, this, &TfrmSiteMapMain::EditContextItem);
-    connect(miProperties, &QAction::triggered, this, &TfrmSiteMapMain::ShowProperties);
+    connect(miProperties, &QAction::triggered, this, [this] { ShowProperties(true); });
     return page;
 }
 

@@ -82,14 +82,14 @@ void TfrmSiteMapMain::ReadSettings() {
     if (!FileExists(Settings->SettingFile))
         return;
     try {
-        SettingsFromBytes(ReadWholeFile(Settings->SettingFile), *Settings);
+        SettingsFromBytes(ReadFileText(Settings->SettingFile), *Settings);
     } catch (const std::exception& e) {
         ShowFileError(e.what());
     }
 }
 
 void TfrmSiteMapMain::WriteSettings() {
-    WriteFileAtomically(Settings->SettingFile, SettingsToBytes(*Settings));
+    WriteFileText(SettingsToBytes(*Settings), Settings->SettingFile);
 }
 
 void TfrmSiteMapMain::ShowFileError(const std::string& text) {
@@ -117,7 +117,7 @@ void TfrmSiteMapMain::OpenProfile(const std::string& path) {
     read.setOutputInsert({});
     read.setFollowQueryParts({});
     try {
-        ProfileFromBytes(ReadWholeFile(path), read);
+        ProfileFromBytes(ReadFileText(path), read);
     } catch (const std::exception& e) {
         ShowFileError(e.what());
         if (AutoRun) {
@@ -192,7 +192,7 @@ bool TfrmSiteMapMain::WriteProfile() {
     Profile.setClassAttribs(true);
     Profile.setNoFolderLinks(true);
     try {
-        WriteFileAtomically(Profile.FileName(), ProfileToBytes(Profile));
+        WriteFileText(ProfileToBytes(Profile), Profile.FileName());
     } catch (const std::exception& e) {
         // The old file is untouched and the profile stays modified.
         Profile.Modified = true;

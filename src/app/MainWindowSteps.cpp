@@ -5,8 +5,10 @@
 #include "FileRoutines.h"
 #include "Folders.h"
 #include "Information.h"
+#include "LocalScan.h"
 #include "Prompts.h"
 #include "Shell.h"
+#include "StatusPageReporter.h"
 #include "TextConv.h"
 
 #include <QCoreApplication>
@@ -120,6 +122,8 @@ void TfrmSiteMapMain::Cancel() {
     AutoRun = false;
     if (LocalScanRunning) {
         // The scan returns at its next file and the search completes.
+        if (LocalScan)
+            LocalScan->Stop();
         return;
     }
     if (SpiderRunning) {
@@ -157,19 +161,31 @@ void TfrmSiteMapMain::RunSearch() {
     Tree->clear();
     aniTimer->start();
 
-    // The local scan and the spider fill the tree here; each returns when done
-    // or cancelled.
+    // The search fills the tree without the view following item by item; the
+    // view reloads once when it ends.
+    Tree->beginBulk();
     if (Profile.SpiderType() == mstLocal) {
+        StatusPageReporter reporter(lblLookingIn, lblFileFound, lblFileCount, memoFiles);
+        TLocalScan scan(Profile, *Tree, IgnoreFolderList, IgnoreFileList, reporter, FoundCount);
+        LocalScan = &scan;
         LocalScanRunning = true;
+        try {
+            scan.Run(ExtractFilePath(Profile.IndexPage()));
+        } catch (const EFindFileError& e) {
+            ShowFileError(e.what());
+        }
         LocalScanRunning = false;
+        LocalScan = nullptr;
     } else {
+        // The spider fills the tree here.
         SpiderCancel = false;
-        SpiderRunning = true;
-        SpiderRunning = false;
     }
 
     aniTimer->stop();
     memoFiles->appendPlainText(QString("Total Files: %1").arg(FoundCount));
+    if (Profile.SpiderType() == mstLocal)
+        RemoveEmptyFolders(*Tree);
+    Tree->endBulk();
     if (TSiteTree::Node* first = Tree->firstItem()) {
         QModelIndex index = Tree->indexOf(first);
         tvMap->expandRecursively(index);

@@ -3,6 +3,7 @@
 #include "MainWindow.h"
 
 #include "FileRoutines.h"
+#include "ItemPropertiesDialog.h"
 #include "Prompts.h"
 #include "TextConv.h"
 
@@ -48,7 +49,7 @@ bool TfrmSiteMapMain::eventFilter(QObject* watched, QEvent* e) {
         }
         if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
             (key->modifiers() & Qt::AltModifier)) {
-            ShowProperties();
+            ShowProperties(false);
             return true;
         }
     }
@@ -105,8 +106,28 @@ void TfrmSiteMapMain::EditContextItem() {
         tvMap->edit(Tree->indexOf(ContextNode));
 }
 
-void TfrmSiteMapMain::ShowProperties() {
-    // The item properties dialog opens here for the chosen items.
+void TfrmSiteMapMain::ShowProperties(bool fromContextMenu) {
+    if (fromContextMenu) {
+        EditItemPropertiesFor(SelectedCount() < 2 ? ContextNode : nullptr);
+        return;
+    }
+    if (SelectedCount() == 0)
+        return;
+    EditItemPropertiesFor(SelectedCount() <= 1 ? SelectedNode() : nullptr);
+}
+
+void TfrmSiteMapMain::EditItemPropertiesFor(TSiteTree::Node* item) {
+    std::vector<TSiteTree::Node*> selected;
+    for (const QModelIndex& i : tvMap->selectionModel()->selectedRows())
+        selected.push_back(Tree->nodeFromIndex(i));
+    auto dialog = [this](const std::string& label, const std::string& text, const std::string& url,
+                         ChangeFreqType freq, double pri) {
+        return TfrmSiteMapItemProp::EditSiteMapItem(this, label, text, url, freq, pri);
+    };
+    if (EditItemProperties(*Tree, Profile, item, selected, dialog)) {
+        tvMapChange();
+        MarkOutputStale();
+    }
 }
 
 } // namespace tessaly

@@ -1,7 +1,13 @@
 #include "FileRoutines.h"
 
+#include <QFile>
+#include <QSaveFile>
 #include <QString>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tessaly {
 
@@ -33,18 +39,51 @@ bool DirectoryExists(const std::string& path) {
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-int CountOccurrences(const std::string& text, const std::string& pattern) {
-    if (pattern.empty())
-        return 0;
-    int n = 0;
-    for (std::size_t at = text.find(pattern); at != std::string::npos;
-         at = text.find(pattern, at + pattern.size()))
-        ++n;
-    return n;
-}
-
 std::string LowerCase(const std::string& text) {
     return QString::fromStdString(text).toLower().toStdString();
+}
+
+namespace {
+std::string reason(int err, const QFileDevice& f) {
+    return err ? std::strerror(err) : f.errorString().toStdString();
+}
+} // namespace
+
+std::string ReadFileText(const std::string& fileName) {
+    QFile f(QString::fromStdString(fileName));
+    errno = 0;
+    if (!f.open(QIODevice::ReadOnly))
+        throw EFileError("Cannot open file \"" + fileName + "\". " + reason(errno, f));
+    QByteArray data = f.readAll();
+    if (f.error() != QFileDevice::NoError)
+        throw EFileError("I/O error reading \"" + fileName + "\". " + reason(0, f));
+    return data.toStdString();
+}
+
+void WriteFileText(const std::string& text, const std::string& fileName) {
+    QSaveFile f(QString::fromStdString(fileName));
+    errno = 0;
+    if (!f.open(QIODevice::WriteOnly))
+        throw EFileError("Cannot create file \"" + fileName + "\". " + reason(errno, f));
+    errno = 0;
+    if (f.write(text.data(), qint64(text.size())) != qint64(text.size()) || !f.commit())
+        throw EFileError("Cannot create file \"" + fileName + "\". " + reason(errno, f));
+}
+
+void AppendLine(const std::string& text, const std::string& fileName) {
+    if (!FileExists(fileName))
+        throw EFileError("Cannot open file \"" + fileName + "\". " + std::strerror(ENOENT));
+    QFile f(QString::fromStdString(fileName));
+    errno = 0;
+    if (!f.open(QIODevice::Append))
+        throw EFileError("Cannot open file \"" + fileName + "\". " + reason(errno, f));
+    std::string line = text + "\r\n";
+    if (f.write(line.data(), qint64(line.size())) != qint64(line.size()) || !f.flush())
+        throw EFileError("I/O error writing \"" + fileName + "\". " + reason(0, f));
+}
+
+void DeleteFileQuietly(const std::string& fileName) {
+    ::unlink(fileName.c_str());
 }
 
 } // namespace tessaly

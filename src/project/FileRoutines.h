@@ -1,8 +1,27 @@
 #pragma once
 // Path and file routines on UTF-8 paths with "/" separators.
+#include <stdexcept>
 #include <string>
 
 namespace tessaly {
+
+// A file that cannot be opened, created or written; what() is the text shown
+// to the user, with the path and the system's reason.
+class EFileError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// The whole file as bytes; raises EFileError.
+std::string ReadFileText(const std::string& fileName);
+// Creates or replaces the file so that it holds exactly text. The bytes go to
+// a temporary file in the same folder that then replaces the old one, so a
+// failure never leaves the old file truncated. Raises EFileError.
+void WriteFileText(const std::string& text, const std::string& fileName);
+// Appends text and CR LF to an existing file; raises EFileError.
+void AppendLine(const std::string& text, const std::string& fileName);
+// Deletes a file, ignoring every error.
+void DeleteFileQuietly(const std::string& fileName);
 
 // The folder part of a path, with its trailing "/"; empty when there is none.
 std::string ExtractFilePath(const std::string& path);
@@ -13,9 +32,6 @@ std::string ExtractFileName(const std::string& path);
 std::string ChangeFileExt(const std::string& path, const std::string& ext);
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
-// Non-overlapping occurrences of pattern, compared with case; 0 for an empty
-// pattern.
-int CountOccurrences(const std::string& text, const std::string& pattern);
 // Lower case of a UTF-8 text.
 std::string LowerCase(const std::string& text);
 

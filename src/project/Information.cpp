@@ -1,6 +1,7 @@
 #include "Information.h"
 
 #include "FileRoutines.h"
+#include "TextRoutines.h"
 
 #include <QString>
 

@@ -2,10 +2,6 @@
 
 #include "ColorNames.h"
 
-#include <QFile>
-#include <QSaveFile>
-#include <cerrno>
-#include <cstring>
 #include <functional>
 #include <limits>
 #include <strings.h>
@@ -233,10 +229,6 @@ void fromBytes(const std::string& bytes, const std::vector<Property<T>>& props, 
     }
 }
 
-std::string errnoText(int err) {
-    return std::strerror(err);
-}
-
 } // namespace
 
 std::string ProfileToBytes(const TMapProfile& p) {
@@ -253,32 +245,6 @@ std::string SettingsToBytes(const TSiteMapSettings& s) {
 
 void SettingsFromBytes(const std::string& bytes, TSiteMapSettings& s) {
     fromBytes(bytes, settingsProperties(), s, nullptr);
-}
-
-std::string ReadWholeFile(const std::string& path) {
-    QFile f(QString::fromStdString(path));
-    if (!f.open(QIODevice::ReadOnly)) {
-        int err = errno;
-        throw EFileError("Cannot open file \"" + path + "\". " +
-                         (err ? errnoText(err) : f.errorString().toStdString()));
-    }
-    QByteArray data = f.readAll();
-    if (f.error() != QFileDevice::NoError)
-        throw EFileError("Cannot read file \"" + path + "\". " + f.errorString().toStdString());
-    return data.toStdString();
-}
-
-void WriteFileAtomically(const std::string& path, const std::string& bytes) {
-    QSaveFile f(QString::fromStdString(path));
-    errno = 0;
-    if (!f.open(QIODevice::WriteOnly)) {
-        int err = errno;
-        throw EFileError("Cannot create file \"" + path + "\". " +
-                         (err ? errnoText(err) : f.errorString().toStdString()));
-    }
-    if (f.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) || !f.commit()) {
-        throw EFileError("Cannot create file \"" + path + "\". " + f.errorString().toStdString());
-    }
 }
 
 } // namespace tessaly

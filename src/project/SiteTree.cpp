@@ -11,7 +11,8 @@ TSiteTree::~TSiteTree() = default;
 TSiteTree::Node* TSiteTree::addItem(Node* parent, TDataRec data, int icon) {
     Node* p = parent ? parent : &root_;
     int row = int(p->children.size());
-    beginInsertRows(parent ? indexOf(parent) : QModelIndex(), row, row);
+    if (!bulk_)
+        beginInsertRows(parent ? indexOf(parent) : QModelIndex(), row, row);
     auto node = std::make_unique<Node>();
     node->data = std::move(data);
     node->icon = icon;
@@ -20,7 +21,8 @@ TSiteTree::Node* TSiteTree::addItem(Node* parent, TDataRec data, int icon) {
     Node* raw = node.get();
     p->children.push_back(std::move(node));
     ++count_;
-    endInsertRows();
+    if (!bulk_)
+        endInsertRows();
     return raw;
 }
 
@@ -36,12 +38,14 @@ void TSiteTree::deleteNode(Node* node) {
         return;
     Node* p = node->parent;
     int row = node->row;
-    beginRemoveRows(p == &root_ ? QModelIndex() : indexOf(p), row, row);
+    if (!bulk_)
+        beginRemoveRows(p == &root_ ? QModelIndex() : indexOf(p), row, row);
     count_ -= subtreeSize(node);
     p->children.erase(p->children.begin() + row);
     for (std::size_t i = std::size_t(row); i < p->children.size(); ++i)
         p->children[i]->row = int(i);
-    endRemoveRows();
+    if (!bulk_)
+        endRemoveRows();
 }
 
 void TSiteTree::deleteMarked() {
@@ -52,11 +56,27 @@ void TSiteTree::deleteMarked() {
             deleteNode(*it);
 }
 
-void TSiteTree::clear() {
+void TSiteTree::beginBulk() {
+    if (bulk_)
+        return;
     beginResetModel();
+    bulk_ = true;
+}
+
+void TSiteTree::endBulk() {
+    if (!bulk_)
+        return;
+    bulk_ = false;
+    endResetModel();
+}
+
+void TSiteTree::clear() {
+    if (!bulk_)
+        beginResetModel();
     root_.children.clear();
     count_ = 0;
-    endResetModel();
+    if (!bulk_)
+        endResetModel();
 }
 
 TSiteTree::Node* TSiteTree::firstItem() const {

@@ -37,6 +37,11 @@ class TSiteTree : public QAbstractItemModel {
     // item to the first so that subitems go before their parents.
     void deleteMarked();
     void clear();
+    // Between these, items are added and deleted without telling the views
+    // item by item; the views reload once at the end. For bulk work such as a
+    // search filling the tree.
+    void beginBulk();
+    void endBulk();
 
     // The first item in tree order (absolute index 0), or nullptr.
     Node* firstItem() const;
@@ -73,6 +78,7 @@ class TSiteTree : public QAbstractItemModel {
     std::size_t subtreeSize(const Node* node) const;
     Node root_;
     std::size_t count_ = 0;
+    bool bulk_ = false;
     std::vector<QIcon> icons_;
 };
 

@@ -350,18 +350,18 @@ TEST(ProfileFile, SettersTrackChanges) {
 TEST(ProfileFile, AtomicWriteKeepsTheOldFileWhenItCannotWrite) {
     QTemporaryDir dir;
     std::string path = dir.filePath("p.qvt").toStdString();
-    WriteFileAtomically(path, "old");
-    EXPECT_EQ(ReadWholeFile(path), "old");
-    WriteFileAtomically(path, "new");
-    EXPECT_EQ(ReadWholeFile(path), "new");
+    WriteFileText("old", path);
+    EXPECT_EQ(ReadFileText(path), "old");
+    WriteFileText("new", path);
+    EXPECT_EQ(ReadFileText(path), "new");
 
     std::string missing = dir.filePath("no/such/folder/p.qvt").toStdString();
     try {
-        WriteFileAtomically(missing, "x");
+        WriteFileText("x", missing);
         ADD_FAILURE() << "no error";
     } catch (const EFileError& e) {
         EXPECT_EQ(std::string(e.what()).rfind("Cannot create file \"" + missing + "\"", 0), 0u)
             << e.what();
     }
-    EXPECT_THROW(ReadWholeFile(missing), EFileError);
+    EXPECT_THROW(ReadFileText(missing), EFileError);
 }

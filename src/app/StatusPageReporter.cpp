@@ -1,0 +1,66 @@
+#include "StatusPageReporter.h"
+
+#include "TextConv.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QPlainTextEdit>
+
+namespace tessaly {
+
+namespace {
+constexpr int kIntervalMs = 100;
+}
+
+StatusPageReporter::StatusPageReporter(QLabel* lookingIn, QLabel* fileFound, QLabel* fileCount,
+                                       QPlainTextEdit* log)
+    : lookingIn_(lookingIn), fileFound_(fileFound), fileCount_(fileCount), log_(log) {
+    sinceFlush_.start();
+}
+
+StatusPageReporter::~StatusPageReporter() {
+    flush();
+}
+
+void StatusPageReporter::lookingIn(const std::string& folder) {
+    folder_ = folder;
+    changed_ = true;
+}
+
+void StatusPageReporter::fileFound(const std::string& path) {
+    file_ = path;
+    changed_ = true;
+}
+
+void StatusPageReporter::fileCount(int count) {
+    count_ = count;
+    changed_ = true;
+}
+
+void StatusPageReporter::logLine(const std::string& line) {
+    lines_ << qs(line);
+}
+
+void StatusPageReporter::letEventsRun() {
+    if (sinceFlush_.elapsed() < kIntervalMs)
+        return;
+    flush();
+    QCoreApplication::processEvents();
+    sinceFlush_.restart();
+}
+
+void StatusPageReporter::flush() {
+    if (changed_) {
+        lookingIn_->setText(qs(folder_));
+        fileFound_->setText(qs(file_));
+        if (count_ >= 0)
+            fileCount_->setText(QString::number(count_));
+        changed_ = false;
+    }
+    if (!lines_.isEmpty()) {
+        log_->appendPlainText(lines_.join('\n'));
+        lines_.clear();
+    }
+}
+
+} // namespace tessaly

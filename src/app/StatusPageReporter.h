@@ -1,0 +1,40 @@
+#pragma once
+// Shows a search's progress on the status page without redrawing on every
+// file: labels and log lines are gathered and shown, and window events run,
+// at most every 100 ms.
+#include "LocalScan.h"
+
+#include <QElapsedTimer>
+#include <QStringList>
+
+class QLabel;
+class QPlainTextEdit;
+
+namespace tessaly {
+
+class StatusPageReporter : public TScanReporter {
+  public:
+    StatusPageReporter(QLabel* lookingIn, QLabel* fileFound, QLabel* fileCount,
+                       QPlainTextEdit* log);
+    ~StatusPageReporter() override;
+    void lookingIn(const std::string& folder) override;
+    void fileFound(const std::string& path) override;
+    void fileCount(int count) override;
+    void logLine(const std::string& line) override;
+    void letEventsRun() override;
+    // Shows everything gathered so far.
+    void flush();
+
+  private:
+    QLabel* lookingIn_;
+    QLabel* fileFound_;
+    QLabel* fileCount_;
+    QPlainTextEdit* log_;
+    std::string folder_, file_;
+    int count_ = -1;
+    bool changed_ = false;
+    QStringList lines_;
+    QElapsedTimer sinceFlush_;
+};
+
+} // namespace tessaly

@@ -1,0 +1,192 @@
+#include "LocalScan.h"
+
+#include "Clock.h"
+#include "DateStamp.h"
+#include "FileRoutines.h"
+#include "Folders.h"
+#include "TextRoutines.h"
+
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tessaly {
+
+namespace {
+const char* kImageTypes = "*.gif;*.bmp;*.jpg;*.jpeg;*.png;*.swf;";
+const char* kTitledTypes = "*.htm;*.html;*.shtm;*.shtml;*.php;*.php4;*.php5;*.asp;*.cfm;";
+
+std::unordered_set<std::string> lowerSet(const std::vector<std::string>& lines) {
+    std::unordered_set<std::string> s;
+    for (const auto& l : lines)
+        s.insert(LowerCase(l));
+    return s;
+}
+} // namespace
+
+TLocalScan::TLocalScan(const TMapProfile& profile, TSiteTree& tree,
+                       const std::vector<std::string>& ignoreFolders,
+                       const std::vector<std::string>& ignoreFiles, TScanReporter& reporter,
+                       int& foundCount)
+    : profile_(profile), tree_(tree), reporter_(reporter), foundCount_(foundCount),
+      ignoreFolders_(lowerSet(ignoreFolders)), ignoreFiles_(lowerSet(ignoreFiles)) {
+    finder_.OnNewFolder = [this](TFileFinder&, const std::string& f, bool& ignore) {
+        ffSearchNewFolder(f, ignore);
+    };
+    finder_.OnFound = [this](TFileFinder&, const std::string& f, const TFileInfo& info) {
+        ffSearchFound(f, info);
+    };
+}
+
+void TLocalScan::Run(const std::string& location) {
+    finder_.setFilename("*.*");
+    finder_.setLocation(location);
+    switch (profile_.OutputType()) {
+    case moutFile:
+        excludedLower_ = LowerCase(profile_.OutputFileName());
+        break;
+    case moutInsert:
+        excludedLower_ = LowerCase(profile_.OutputInsert());
+        break;
+    default:
+        excludedLower_.clear();
+    }
+    folderItems_.clear();
+    finder_.Search();
+}
+
+void TLocalScan::ffSearchNewFolder(const std::string& folder, bool& ignore) {
+    reporter_.lookingIn(folder);
+    if (ignoreFolders_.count(LowerCase(folder))) {
+        reporter_.logLine("Ignoring Folder: " + folder);
+        ignore = true;
+    } else {
+        reporter_.logLine("Scanning Folder: " + folder);
+        AddLocalItem(folder, true);
+    }
+    reporter_.letEventsRun();
+}
+
+void TLocalScan::ffSearchFound(const std::string& folder, const TFileInfo& info) {
+    std::string path = folder + info.Name;
+    reporter_.fileFound(path);
+    if (MatchesFileTypes(path, profile_.FileTypes())) {
+        reporter_.logLine("  " + path);
+        std::string lower = LowerCase(path);
+        if (lower != excludedLower_ && !ignoreFiles_.count(lower)) {
+            AddLocalItem(path, false);
+            ++foundCount_;
+            reporter_.fileCount(foundCount_);
+        }
+    }
+    reporter_.letEventsRun();
+}
+
+TSiteTree::Node* TLocalScan::AddLocalItem(const std::string& path, bool isFolder) {
+    TDataRec r;
+    r.FilePath = path;
+    r.IsFolder = isFolder;
+    r.ChangeFreq = profile_.DefFreq();
+    r.Priority = profile_.DefPri();
+    std::string parentKey;
+    int icon;
+    if (isFolder) {
+        std::string trimmed = path.substr(0, path.size() - 1);
+        std::string name = ExtractFileName(trimmed);
+        parentKey = ExtractFilePath(trimmed);
+        r.LinkText = tree_.isEmpty() ? "Home" : name;
+        r.FolderPath = path;
+        r.LinkURL = LocalURL(FolderIndexFile(path));
+        r.LastMod = W3CDateTime(Clock::now());
+        icon = iconFolder;
+    } else {
+        r.LinkText = PageTitle(path);
+        r.FolderPath = ExtractFilePath(path);
+        r.LinkURL = LocalURL(path);
+        r.LastMod = W3CDateTime(FileDateTime(path));
+        parentKey = r.FolderPath;
+        icon = MatchesFileTypes(path, kImageTypes) ? iconImage : iconPage;
+    }
+    std::string folderKey = r.FolderPath;
+    TSiteTree::Node* node = tree_.addItem(FindFolderItem(parentKey), std::move(r), icon);
+    folderItems_.try_emplace(folderKey, node);
+    return node;
+}
+
+std::string TLocalScan::FolderIndexFile(const std::string& folder) {
+    for (const char* name : {"index.html", "index.htm", "welcome.html", "index.php", "index.asp"})
+        if (FileExists(folder + name))
+            return folder + name;
+    return {};
+}
+
+std::string TLocalScan::PageTitle(const std::string& path) const {
+    if (profile_.UsePageTitles() && MatchesFileTypes(path, kTitledTypes)) {
+        std::string title = ReadPageTitle(path);
+        if (!title.empty())
+            return title;
+    }
+    return ExtractFileName(path);
+}
+
+std::string TLocalScan::LocalURL(const std::string& path) const {
+    // Cut by count, as many bytes as the scan folder has with its "/".
+    std::size_t cut = AddBackslash(finder_.Location()).size();
+    return profile_.Website() + (path.size() > cut ? path.substr(cut) : std::string());
+}
+
+TSiteTree::Node* TLocalScan::FindFolderItem(const std::string& key) const {
+    auto it = folderItems_.find(key);
+    return it == folderItems_.end() ? nullptr : it->second;
+}
+
+void RemoveEmptyFolders(TSiteTree& tree) {
+    std::vector<TSiteTree::Node*> order;
+    order.reserve(tree.count());
+    tree.forEach([&](TSiteTree::Node& n) { order.push_back(&n); });
+    for (auto it = order.rbegin(); it != order.rend(); ++it)
+        if ((*it)->data.IsFolder && (*it)->children.empty())
+            tree.deleteNode(*it);
+}
+
+std::string ReadPageTitle(const std::string& path) {
+    // Only regular files are read: a pipe or device named like a page would
+    // block the scan or never end.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    std::unique_ptr<int, void (*)(int*)> closer(&fd, [](int* p) { ::close(*p); });
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return {};
+    static const std::string kStart = "<title>", kEnd = "</title>";
+    // The text read so far, kept from just before where the start marker could
+    // begin; markers are found in the lower-case copy, the title is cut from the
+    // text as it stands.
+    std::string text, lower;
+    std::size_t start = std::string::npos, searchedStart = 0, searchedEnd = 0;
+    char buf[16384];
+    for (;;) {
+        ssize_t got = ::read(fd, buf, sizeof buf);
+        if (got <= 0)
+            return {};
+        std::size_t n = std::size_t(got);
+        text.append(buf, n);
+        lower.append(AsciiLower(std::string(buf, n)));
+        if (start == std::string::npos) {
+            start = lower.find(kStart, searchedStart);
+            searchedStart = lower.size() >= kStart.size() ? lower.size() - kStart.size() + 1 : 0;
+        }
+        std::size_t end = lower.find(kEnd, searchedEnd);
+        searchedEnd = lower.size() >= kEnd.size() ? lower.size() - kEnd.size() + 1 : 0;
+        if (end != std::string::npos) {
+            // The first end marker decides: before the start, no title.
+            if (start == std::string::npos || end < start + kStart.size())
+                return {};
+            return text.substr(start + kStart.size(), end - start - kStart.size());
+        }
+    }
+}
+
+} // namespace tessaly

@@ -1,0 +1,77 @@
+#pragma once
+// Builds the site tree from the site's folder on disk: a folder item for every
+// folder, a page or image item for every file of the profile's file types,
+// each with its link text, address and last-modified stamp.
+#include "FileFinder.h"
+#include "MapProfile.h"
+#include "SiteTree.h"
+
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace tessaly {
+
+// Where the scan shows its progress (the status page); the scan calls
+// letEventsRun after every folder and file so the window stays alive.
+class TScanReporter {
+  public:
+    virtual ~TScanReporter() = default;
+    virtual void lookingIn(const std::string& folder) = 0;
+    virtual void fileFound(const std::string& path) = 0;
+    virtual void fileCount(int count) = 0;
+    virtual void logLine(const std::string& line) = 0;
+    virtual void letEventsRun() = 0;
+};
+
+class TLocalScan {
+  public:
+    TLocalScan(const TMapProfile& profile, TSiteTree& tree,
+               const std::vector<std::string>& ignoreFolders,
+               const std::vector<std::string>& ignoreFiles, TScanReporter& reporter,
+               int& foundCount);
+
+    // Scans the folder and everything below it; returns when done or stopped.
+    // Raises EFindFileError when the folder does not exist.
+    void Run(const std::string& location);
+    // Ends a running scan after the current entry.
+    void Stop() { finder_.Stop(); }
+
+    TSiteTree::Node* AddLocalItem(const std::string& path, bool isFolder);
+    // The folder's index page (index.html, index.htm, welcome.html, index.php,
+    // index.asp, the first that exists), or empty.
+    static std::string FolderIndexFile(const std::string& folder);
+    // The page's title as the file holds it, or its file name.
+    std::string PageTitle(const std::string& path) const;
+    // The file's address on the website.
+    std::string LocalURL(const std::string& path) const;
+    // The first item in tree order whose folder is key, or nullptr.
+    TSiteTree::Node* FindFolderItem(const std::string& key) const;
+
+  private:
+    void ffSearchNewFolder(const std::string& folder, bool& ignore);
+    void ffSearchFound(const std::string& folder, const TFileInfo& info);
+
+    const TMapProfile& profile_;
+    TSiteTree& tree_;
+    TScanReporter& reporter_;
+    int& foundCount_;
+    TFileFinder finder_;
+    std::unordered_set<std::string> ignoreFolders_; // lower case
+    std::unordered_set<std::string> ignoreFiles_;   // lower case
+    std::string excludedLower_;
+    // The first item made for each folder path: the folder's own item, which
+    // precedes every item of its files in tree order.
+    std::unordered_map<std::string, TSiteTree::Node*> folderItems_;
+};
+
+// Deletes, in one pass from the last item to the first, every folder item that
+// has no children, so folders holding only empty folders go too.
+void RemoveEmptyFolders(TSiteTree& tree);
+
+// The title between the first "<title>" and the first "</title>" (letter case
+// ignored), read no further than needed; empty when there is none.
+std::string ReadPageTitle(const std::string& path);
+
+} // namespace tessaly

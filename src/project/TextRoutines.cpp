@@ -1,0 +1,127 @@
+#include "TextRoutines.h"
+
+namespace tessaly {
+
+std::string AsciiLower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    return text;
+}
+
+int CountOccurrences(const std::string& text, const std::string& pattern) {
+    if (pattern.empty())
+        return 0;
+    int n = 0;
+    for (std::size_t at = text.find(pattern); at != std::string::npos;
+         at = text.find(pattern, at + pattern.size()))
+        ++n;
+    return n;
+}
+
+int PosFrom(const std::string& text, const std::string& pattern, int start) {
+    if (start < 1)
+        start = 1;
+    if (std::size_t(start) > text.size() + 1)
+        return 0;
+    std::size_t at = text.find(pattern, std::size_t(start - 1));
+    // Counted from the start position, as a search in the remaining text would.
+    return at == std::string::npos || pattern.empty() ? 0 : int(at) - (start - 1) + 1;
+}
+
+std::string SafeCopy(const std::string& text, int from, int count) {
+    long long len = static_cast<long long>(text.size());
+    if (from > len)
+        from = 1;
+    if (from <= 0 || count < 0 || len < static_cast<long long>(from) + count - 1)
+        return {};
+    return text.substr(std::size_t(from - 1), std::size_t(count));
+}
+
+std::string TextBetween(const std::string& text, const std::string& startMarker,
+                        const std::string& endMarker, bool ignoreCase) {
+    // Both markers are searched in the whole text; the result comes from the
+    // text in its own letter case.
+    std::size_t s, e;
+    if (ignoreCase) {
+        std::string lowered = AsciiLower(text);
+        s = lowered.find(AsciiLower(startMarker));
+        e = lowered.find(AsciiLower(endMarker));
+    } else {
+        s = text.find(startMarker);
+        e = text.find(endMarker);
+    }
+    if (s == std::string::npos || e == std::string::npos)
+        return {};
+    std::size_t b = s + startMarker.size();
+    if (e < b)
+        return {};
+    return SafeCopy(text, int(b) + 1, int(e - b));
+}
+
+std::string CopyMax(const std::string& text, std::size_t maxLength) {
+    std::string r = text.substr(0, maxLength);
+    std::size_t nul = r.find('\0');
+    if (nul != std::string::npos)
+        r.resize(nul);
+    return r;
+}
+
+std::string EncodeURLForXML(const std::string& address) {
+    static const std::string kept = "$-_@.&+!*\"'(),;/#?:<>~=%";
+    static const char hex[] = "0123456789ABCDEF";
+    std::string encoded;
+    encoded.reserve(address.size());
+    for (char ch : address) {
+        auto c = static_cast<unsigned char>(ch);
+        bool alnum = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+        if (alnum || (c < 0x80 && kept.find(char(c)) != std::string::npos)) {
+            encoded += char(c);
+        } else if (c == ' ') {
+            encoded += '+';
+        } else {
+            encoded += '%';
+            encoded += hex[c >> 4];
+            encoded += hex[c & 15];
+        }
+    }
+    std::string out;
+    out.reserve(encoded.size() + 16);
+    for (char c : encoded) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '\'':
+            out += "&apos;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+bool HasInvalidFileNameChars(const std::string& name) {
+    return name.find_first_of("\\/:*?\"<>|") != std::string::npos;
+}
+
+bool MatchesFileTypes(const std::string& fileName, const std::string& maskList) {
+    std::size_t sep = fileName.find_last_of("/\\:");
+    std::size_t nameStart = sep == std::string::npos ? 0 : sep + 1;
+    std::size_t dot = fileName.rfind('.');
+    std::string ext =
+        dot == std::string::npos || dot < nameStart ? std::string() : fileName.substr(dot);
+    return AsciiLower(maskList).find("*" + AsciiLower(ext) + ";") != std::string::npos;
+}
+
+} // namespace tessaly

@@ -1,0 +1,250 @@
+#include "LocalScan.h"
+#include "FileFinder.h"
+
+#include <QTemporaryDir>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace tessaly;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Recorder : TScanReporter {
+    std::vector<std::string> lines;
+    std::vector<std::string> found;
+    std::string folder;
+    int count = 0;
+    std::function<void()> onEvents;
+    void lookingIn(const std::string& f) override { folder = f; }
+    void fileFound(const std::string& p) override { found.push_back(p); }
+    void fileCount(int c) override { count = c; }
+    void logLine(const std::string& l) override { lines.push_back(l); }
+    void letEventsRun() override {
+        if (onEvents)
+            onEvents();
+    }
+};
+
+// A copy of the fixture site with what git cannot hold added: empty folders, a
+// link back to the site's own folder, a dangling link and a pipe named like a
+// page.
+class LocalSite : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        site = dir.path().toStdString() + "/site/";
+        fs::copy(TESSALY_TEST_DATA "/localsite", site, fs::copy_options::recursive);
+        fs::create_directories(site + "empty/deeper");
+        fs::create_directory_symlink(site, site + "docs/loop");
+        fs::create_symlink(site + "nowhere.html", site + "dead.html");
+        ASSERT_EQ(::mkfifo((site + "pipe.html").c_str(), 0644), 0);
+
+        profile.setFileTypes("*.htm;*.html;*.txt;*.jpg;*.png;");
+        profile.setWebsite("http://www.example.com/");
+        profile.setOutputFileName(site + "sitemap.html");
+        ignoreFolders = {site + "DOCS/drafts/"};
+        ignoreFiles = {site + "secret.html"};
+    }
+
+    void scan() {
+        TLocalScan s(profile, tree, ignoreFolders, ignoreFiles, rec, found);
+        s.Run(site);
+    }
+
+    // The tree as indented lines "text | icon | address"; siblings keep their
+    // order but are listed files first, then folders, each group sorted, since
+    // the file system decides the order within a group.
+    std::string dump() {
+        std::string out;
+        std::function<void(TSiteTree::Node*, int)> walk = [&](TSiteTree::Node* n, int depth) {
+            out += std::string(depth * 2, ' ') + n->data.LinkText + " | " +
+                   std::to_string(n->icon) + " | " + n->data.LinkURL + "\n";
+            std::vector<TSiteTree::Node*> kids;
+            for (auto& c : n->children)
+                kids.push_back(c.get());
+            std::stable_sort(kids.begin(), kids.end(), [](auto* a, auto* b) {
+                return std::pair(a->data.IsFolder, a->data.FilePath) <
+                       std::pair(b->data.IsFolder, b->data.FilePath);
+            });
+            for (auto* k : kids)
+                walk(k, depth + 1);
+        };
+        if (tree.firstItem())
+            walk(tree.firstItem(), 0);
+        return out;
+    }
+
+    QTemporaryDir dir;
+    std::string site;
+    TMapProfile profile;
+    TSiteTree tree;
+    std::vector<std::string> ignoreFolders, ignoreFiles;
+    Recorder rec;
+    int found = 0;
+};
+
+} // namespace
+
+TEST_F(LocalSite, BuildsTheTreeOfTheSite) {
+    scan();
+    RemoveEmptyFolders(tree);
+    EXPECT_EQ(dump(), "Home | 0 | http://www.example.com/index.html\n"
+                      "  About\r\nUs | 1 | http://www.example.com/about.HTML\n"
+                      "  dead.html | 1 | http://www.example.com/dead.html\n"
+                      "  image.JPG | 2 | http://www.example.com/image.JPG\n"
+                      "    My Page  | 1 | http://www.example.com/index.html\n"
+                      "  notes.txt | 1 | http://www.example.com/notes.txt\n"
+                      "  pipe.html | 1 | http://www.example.com/pipe.html\n"
+                      "  docs | 0 | http://www.example.com/docs/index.htm\n"
+                      "    guide.html | 1 | http://www.example.com/docs/guide.html\n"
+                      "    Docs &amp; <b>Guides</b> | 1 | http://www.example.com/docs/index.htm\n"
+                      "  pics | 0 | http://www.example.com/\n"
+                      "    photo.png | 2 | http://www.example.com/pics/photo.png\n");
+    EXPECT_EQ(found, 9);
+    EXPECT_EQ(rec.count, 9);
+}
+
+TEST_F(LocalSite, LogsEveryFolderAndMatchingFile) {
+    scan();
+    std::vector<std::string> lines = rec.lines;
+    std::sort(lines.begin(), lines.end());
+    std::vector<std::string> want = {
+        "  " + site + "about.HTML",
+        "  " + site + "dead.html",
+        "  " + site + "docs/guide.html",
+        "  " + site + "docs/index.htm",
+        "  " + site + "image.JPG",
+        "  " + site + "index.html",
+        "  " + site + "notes.txt",
+        "  " + site + "pics/photo.png",
+        "  " + site + "pipe.html",
+        "  " + site + "secret.html",  // logged, ignored
+        "  " + site + "sitemap.html", // the output file: logged, never an item
+        "Ignoring Folder: " + site + "docs/Drafts/",
+        "Scanning Folder: " + site,
+        "Scanning Folder: " + site + "docs/",
+        "Scanning Folder: " + site + "empty/",
+        "Scanning Folder: " + site + "empty/deeper/",
+        "Scanning Folder: " + site + "pics/",
+    };
+    std::sort(want.begin(), want.end());
+    EXPECT_EQ(lines, want);
+    // Files of other types are shown as found but not logged; dot files never.
+    EXPECT_NE(std::find(rec.found.begin(), rec.found.end(), site + "style.css"), rec.found.end());
+    for (const auto& f : rec.found)
+        EXPECT_EQ(f.find("/."), std::string::npos) << f;
+}
+
+TEST_F(LocalSite, FoldersComeBeforeTheirFilesAndFilesBeforeSubfolders) {
+    scan();
+    std::vector<std::string> events;
+    for (const auto& l : rec.lines)
+        events.push_back(l);
+    auto at = [&](const std::string& line) {
+        return std::find(events.begin(), events.end(), line) - events.begin();
+    };
+    EXPECT_LT(at("Scanning Folder: " + site), at("  " + site + "index.html"));
+    for (const char* file : {"index.html", "about.HTML", "notes.txt", "pipe.html"})
+        for (const char* sub : {"docs/", "pics/", "empty/"})
+            EXPECT_LT(at("  " + site + file), at("Scanning Folder: " + site + sub));
+    EXPECT_LT(at("Scanning Folder: " + site + "empty/"),
+              at("Scanning Folder: " + site + "empty/deeper/"));
+}
+
+TEST_F(LocalSite, EmptyFoldersAndAnEmptyHomeDisappear) {
+    scan();
+    std::string before = dump();
+    EXPECT_NE(before.find("empty"), std::string::npos);
+    RemoveEmptyFolders(tree);
+    EXPECT_EQ(dump().find("empty"), std::string::npos);
+
+    // A site with no matching file at all ends with an empty tree.
+    profile.setFileTypes("*.none;");
+    tree.clear();
+    found = 0;
+    scan();
+    RemoveEmptyFolders(tree);
+    EXPECT_TRUE(tree.isEmpty());
+    EXPECT_EQ(found, 0);
+}
+
+TEST_F(LocalSite, TitlesAreOffWhenTheProfileSaysSo) {
+    profile.setUsePageTitles(false);
+    scan();
+    EXPECT_NE(dump().find("  index.html | 1 |"), std::string::npos);
+}
+
+TEST_F(LocalSite, StopEndsTheScanAtTheNextEntry) {
+    int events = 0;
+    TLocalScan s(profile, tree, ignoreFolders, ignoreFiles, rec, found);
+    rec.onEvents = [&] {
+        if (++events == 3)
+            s.Stop();
+    };
+    s.Run(site);
+    // Nothing happens after the third entry: at most the home folder and two
+    // files are items, and no subfolder is entered.
+    EXPECT_EQ(events, 3);
+    EXPECT_GE(tree.count(), 1u);
+    EXPECT_LE(tree.count(), 3u);
+    EXPECT_EQ(rec.lines.front(), "Scanning Folder: " + site);
+    for (std::size_t i = 1; i < rec.lines.size(); ++i)
+        EXPECT_EQ(rec.lines[i].rfind("Scanning", 0), std::string::npos) << rec.lines[i];
+}
+
+TEST(FileFinder, PropertyErrors) {
+    TFileFinder f;
+    try {
+        f.setFilename("sub/*.html");
+        ADD_FAILURE();
+    } catch (const EFindFileError& e) {
+        EXPECT_STREQ(e.what(), "sub/*.html\n\rInvalid filename specified");
+    }
+    try {
+        f.setLocation("/no/such/folder/");
+        ADD_FAILURE();
+    } catch (const EFindFileError& e) {
+        EXPECT_STREQ(e.what(), "/no/such/folder\n\rdirectory does not exists");
+    }
+    f.setLocation("/tmp/");
+    EXPECT_EQ(f.Location(), "/tmp");
+    f.setLocation("/");
+    EXPECT_EQ(f.Location(), "/");
+}
+
+TEST(FileFinder, ReadOnlyFilesFollowTheAttributeFilter) {
+    QTemporaryDir dir;
+    std::string root = dir.path().toStdString() + "/";
+    fs::create_directory(root + "sub");
+    std::ofstream(root + "plain.txt") << "x";
+    std::ofstream(root + "locked.txt") << "x";
+    fs::permissions(root + "locked.txt", fs::perms::owner_read);
+    struct Case {
+        TFileAttributes attrs;
+        std::vector<std::string> want;
+    };
+    const Case cases[] = {
+        {ffNormal | ffReadonly, {"locked.txt", "plain.txt"}},
+        {ffNormal, {"plain.txt"}},
+        {ffReadonly, {"locked.txt"}},
+        {ffNormal | ffDirectory, {"plain.txt", "sub"}},
+    };
+    for (const auto& c : cases) {
+        TFileFinder f;
+        f.Attributes = c.attrs;
+        f.Subfolders = false;
+        f.setLocation(root);
+        std::vector<std::string> got;
+        f.OnFound = [&](TFileFinder&, const std::string&, const TFileInfo& i) {
+            got.push_back(i.Name);
+        };
+        f.Search();
+        std::sort(got.begin(), got.end());
+        EXPECT_EQ(got, c.want) << c.attrs;
+    }
+}
