@@ -21,7 +21,7 @@ TEST_F(StartUp, AutoSwitchInEitherOrderOpensTheProfileOnceAndRuns) {
     TMapProfile p;
     p.setWebsite("http://demo.example/");
     std::string file = path("demo.qvt");
-    WriteFileAtomically(file, ProfileToBytes(p));
+    WriteFileText(ProfileToBytes(p), file);
     const QStringList orders[] = {{"-auto", QString::fromStdString(file)},
                                   {QString::fromStdString(file), "/AUTO"}};
     for (const auto& args : orders) {

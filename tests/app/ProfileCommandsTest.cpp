@@ -14,7 +14,7 @@ class ProfileCommands : public MainWindowTest {
     // Writes a profile file and returns its path.
     std::string writeProfile(const std::string& name, const TMapProfile& p) {
         std::string file = path(name);
-        WriteFileAtomically(file, ProfileToBytes(p));
+        WriteFileText(ProfileToBytes(p), file);
         return file;
     }
     TMapProfile localProfile() {
@@ -59,7 +59,7 @@ TEST_F(ProfileCommands, AMovedProfileOpensUnderItsNewPathAndSavesThere) {
     w.findChild<QAction*>("miSave")->trigger();
     EXPECT_TRUE(prompts.fileRequests.empty());
     TMapProfile back;
-    ProfileFromBytes(ReadWholeFile(file), back);
+    ProfileFromBytes(ReadFileText(file), back);
     EXPECT_EQ(back.Website(), "http://new.example/");
     EXPECT_EQ(back.FileName(), file);
 }
@@ -81,7 +81,7 @@ TEST_F(ProfileCommands, SpiderProfileAfterALocalOneLeavesNoLocalValues) {
 TEST_F(ProfileCommands, ABrokenProfileIsReportedAndChangesNothing) {
     std::string good = writeProfile("good.qvt", localProfile());
     std::string bad = path("bad.qvt");
-    std::string bytes = ReadWholeFile(good);
+    std::string bytes = ReadFileText(good);
     std::ofstream(bad, std::ios::binary) << bytes.substr(0, bytes.size() / 2);
 
     auto& w = open();
@@ -139,7 +139,7 @@ TEST_F(ProfileCommands, SettingsRememberTheLastProfileAcrossRuns) {
         s.LastFile = file;
         s.LoadLast = true;
         s.SettingFile = path("SiteMap.dat");
-        WriteFileAtomically(s.SettingFile, SettingsToBytes(s));
+        WriteFileText(SettingsToBytes(s), s.SettingFile);
     }
     auto& w = open();
     EXPECT_EQ(w.profile().FileName(), file);
@@ -147,7 +147,7 @@ TEST_F(ProfileCommands, SettingsRememberTheLastProfileAcrossRuns) {
     window.reset();
 
     TSiteMapSettings after;
-    SettingsFromBytes(ReadWholeFile(path("SiteMap.dat")), after);
+    SettingsFromBytes(ReadFileText(path("SiteMap.dat")), after);
     EXPECT_EQ(after.LastFile, file);
     EXPECT_TRUE(after.LoadLast);
 }
