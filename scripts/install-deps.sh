@@ -8,7 +8,7 @@ packages=(
     libcurl4-openssl-dev libssl-dev libjpeg-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev clang-format
-    nginx python3-pyftpdlib libxml2-utils libxml2-dev curl
+    nginx python3-pyftpdlib libxml2-utils libxml2-dev curl hyperfine time
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -89,6 +89,8 @@ class TfrmSiteMapMain : public QMainWindow {
     bool ValidateInformation();
     void RunSearch();
     void CreateSiteMap();
+    // Serves the profile's destination; false when it did not end normally.
+    bool ServeDestination();
     void UpdateCaption();
     void setNextCaption(const QString& caption);
 
@@ -98,6 +100,16 @@ class TfrmSiteMapMain : public QMainWindow {
     void ChooseIndexPage();
     void editIndexChange();
 
+    // Output settings
+    void OutputTypeOptionClick();
+    void ChooseOutputFile();
+    void ChooseInsertFile();
+
+  public:
+    // Offers to copy the insert markers to the clipboard.
+    void lblOutputInsertHowToClick();
+
+  private:
     // Profile commands
     void OpenCommand();
     bool AskSaveChanges();
@@ -140,6 +152,7 @@ class TfrmSiteMapMain : public QMainWindow {
     bool RunFailed = false;
     TSiteTree::Node* ContextNode = nullptr;
     std::string GoogleSiteMapFile;
+    std::string GeneratedMap;
 
     // Controls, named as the user interface names them.
     QStackedWidget* pcMain = nullptr;
@@ -176,6 +189,10 @@ class TfrmSiteMapMain : public QMainWindow {
     QLabel* lblLinkFileName = nullptr;
     QLabel* lblTotalFiles = nullptr;
     QRadioButton* rbOutputFile = nullptr;
+    QRadioButton* rbOutputEditor = nullptr;
+    QRadioButton* rbOutputClipBoard = nullptr;
+    QRadioButton* rbOutputInsert = nullptr;
+    QLineEdit* editOutputInsert = nullptr;
     QLineEdit* editOutputFile = nullptr;
     QCheckBox* chkGoogle = nullptr;
     QMenu* pumResults = nullptr;

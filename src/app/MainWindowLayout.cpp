@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFrame>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -371,7 +372,7 @@ QWidget* TfrmSiteMapMain::buildResultsPage() {
 
     auto* GroupBox2 = new QGroupBox(" Output Folder ", page);
     GroupBox2->setObjectName("GroupBox2");
-    auto* g = new QHBoxLayout(GroupBox2);
+    auto* g = new QGridLayout(GroupBox2);
     rbOutputFile = new QRadioButton("File:", GroupBox2);
     rbOutputFile->setObjectName("rbOutputFile");
     rbOutputFile->setChecked(true);
@@ -379,10 +380,33 @@ QWidget* TfrmSiteMapMain::buildResultsPage() {
     editOutputFile->setObjectName("editOutputFile");
     editOutputFile->setReadOnly(true);
     btnOutputFileBrowse = commandButton("btnOutputFileBrowse", "Bro&wse...", 10, GroupBox2);
-    g->addWidget(rbOutputFile);
-    g->addWidget(editOutputFile, 1);
-    g->addWidget(btnOutputFileBrowse);
+    g->addWidget(rbOutputFile, 0, 0);
+    g->addWidget(editOutputFile, 0, 1);
+    g->addWidget(btnOutputFileBrowse, 0, 2);
+    rbOutputEditor = new QRadioButton("Open as New Document in Quorvane HTML Editor (Only "
+                                      "available when run from within the Editor)",
+                                      GroupBox2);
+    rbOutputEditor->setObjectName("rbOutputEditor");
+    rbOutputEditor->setEnabled(false);
+    g->addWidget(rbOutputEditor, 1, 0, 1, 3);
+    // Destinations this window does not offer; kept for profiles that name them.
+    rbOutputClipBoard = new QRadioButton(
+        "Windows Clipboard (Site Map HTML only, no <html> or <body> tags)", GroupBox2);
+    rbOutputClipBoard->setObjectName("rbOutputClipBoard");
+    rbOutputClipBoard->hide();
+    rbOutputInsert = new QRadioButton("Insert into Existing File:", GroupBox2);
+    rbOutputInsert->setObjectName("rbOutputInsert");
+    rbOutputInsert->hide();
+    editOutputInsert = new QLineEdit(GroupBox2);
+    editOutputInsert->setObjectName("editOutputInsert");
+    editOutputInsert->setEnabled(false);
+    editOutputInsert->hide();
+    g->setColumnStretch(1, 1);
     v->addWidget(GroupBox2);
+    for (QRadioButton* rb : {rbOutputFile, rbOutputEditor, rbOutputClipBoard, rbOutputInsert})
+        connect(rb, &QRadioButton::clicked, this, &TfrmSiteMapMain::OutputTypeOptionClick);
+    connect(editOutputInsert, &QLineEdit::textChanged, this,
+            [this](const QString& t) { Profile.setOutputInsert(ss(t)); });
     connect(editOutputFile, &QLineEdit::textChanged, this, [this](const QString& t) {
         Profile.setOutputFileName(ss(t));
         MarkOutputStale();
@@ -437,6 +461,7 @@ QWidget* TfrmSiteMapMain::buildButtons() {
     btnSaveProfileAs = commandButton("btnSaveProfileAs", "Save As", 12, bar);
     btnSaveProfileAs->setToolTip("Save Profile As");
     btnOutputInsertBrowse = commandButton("btnOutputInsertBrowse", "Browse...", 11, bar);
+    btnOutputInsertBrowse->setEnabled(false);
     btnViewOutputFile = commandButton("btnViewOutputFile", "&Preview...", 14, bar);
     btnCopyToClipboard = commandButton("btnCopyToClipboard", "Copy to Clipboar&d", 17, bar);
     btnFTPFiles = commandButton("btnFTPFiles", "&Upload...", 18, bar);

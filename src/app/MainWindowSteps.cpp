@@ -6,12 +6,19 @@
 #include "Folders.h"
 #include "Information.h"
 #include "LocalScan.h"
+#include "MapHtml.h"
+#include "OutputRun.h"
 #include "Prompts.h"
 #include "Shell.h"
 #include "StatusPageReporter.h"
 #include "TextConv.h"
+#include "TextRoutines.h"
 
+#include <QCheckBox>
+#include <QClipboard>
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -50,12 +57,21 @@ void TfrmSiteMapMain::ButtonClick(QAbstractButton* sender) {
     case 9:
         ChooseIndexPage();
         break;
+    case 10:
+        ChooseOutputFile();
+        break;
+    case 11:
+        ChooseInsertFile();
+        break;
     case 12:
         SaveProfileAs();
         break;
     case 14:
         OpenDocument(Profile.OutputType() == moutInsert ? Profile.OutputInsert()
                                                         : Profile.OutputFileName());
+        break;
+    case 17:
+        QGuiApplication::clipboard()->setText(qs(GeneratedMap));
         break;
     default:
         break;
@@ -201,11 +217,31 @@ void TfrmSiteMapMain::RunSearch() {
 
 void TfrmSiteMapMain::CreateSiteMap() {
     QCoreApplication::processEvents();
-    // Completion, whatever the destination.
+    for (QPushButton* b : {btnViewOutputFile, btnCopyToClipboard, btnFTPFiles})
+        b->setEnabled(false);
+    // The generator lets window events run now and then, not after every item.
+    QElapsedTimer sinceEvents;
+    sinceEvents.start();
+    GeneratedMap = BuildMapHTML(Profile, *Tree, [&](int, const TDataRec&) {
+        if (sinceEvents.elapsed() >= 50) {
+            QCoreApplication::processEvents();
+            sinceEvents.restart();
+        }
+    });
+    bool normal = ServeDestination();
+
+    // Completion, whatever happened.
     setNextCaption("Done");
     btnNext->setEnabled(false);
     miFTP->setEnabled(true);
     btnCancel->setText("&Close");
+    if (!normal) {
+        if (AutoRun) {
+            AutoRun = false;
+            close();
+        }
+        return;
+    }
     if (AutoRun) {
         close();
         return;
@@ -213,6 +249,96 @@ void TfrmSiteMapMain::CreateSiteMap() {
     messageDlg("Process Complete. Now upload your files using the built in uploader or use your "
                "own FTP Client.",
                "Done", PromptIcon::Information, Ok);
+}
+
+bool TfrmSiteMapMain::ServeDestination() {
+    try {
+        switch (Profile.OutputType()) {
+        case moutClipboard:
+            QGuiApplication::clipboard()->setText(qs(GeneratedMap));
+            return true;
+        case moutFile:
+            SaveMapToFile(Profile, *Tree, GeneratedMap, GoogleSiteMapFile);
+            for (QPushButton* b : {btnViewOutputFile, btnCopyToClipboard, btnFTPFiles})
+                b->setEnabled(true);
+            // A failed profile save is reported by itself; the maps are written.
+            AutoSaveProfile();
+            return true;
+        case moutInsert:
+            if (!InsertMapIntoFile(Profile, GeneratedMap)) {
+                RunFailed = true;
+                return false;
+            }
+            return true;
+        case moutEditor:
+            GeneratedMap = BuildMapPage(Profile, GeneratedMap);
+            return true;
+        }
+    } catch (const std::exception& e) {
+        ShowFileError(e.what());
+        return false;
+    }
+    return true;
+}
+
+// ---- output settings ----
+
+void TfrmSiteMapMain::OutputTypeOptionClick() {
+    TMapOutputType type = rbOutputClipBoard->isChecked() ? moutClipboard
+                          : rbOutputInsert->isChecked()  ? moutInsert
+                          : rbOutputEditor->isChecked()  ? moutEditor
+                                                         : moutFile;
+    Profile.setOutputType(type);
+    bool file = rbOutputFile->isChecked(), insert = rbOutputInsert->isChecked();
+    btnOutputFileBrowse->setEnabled(file);
+    editOutputFile->setEnabled(file);
+    chkGoogle->setEnabled(file);
+    btnOutputInsertBrowse->setEnabled(insert);
+    editOutputInsert->setEnabled(insert);
+    MarkOutputStale();
+}
+
+void TfrmSiteMapMain::ChooseOutputFile() {
+    FileRequest req;
+    req.kind = FileRequest::Save;
+    req.filter = "HTML Files (*.htm, *.html)|*.htm;*.html";
+    std::string indexFolder = ExtractFilePath(Profile.IndexPage());
+    std::string proposal =
+        Profile.OutputFileName().empty() ? indexFolder + "sitemap.html" : Profile.OutputFileName();
+    std::string outFolder = ExtractFilePath(Profile.OutputFileName());
+    req.initialFolder = DirectoryExists(outFolder) ? outFolder : indexFolder;
+    req.fileName = ExtractFileName(proposal);
+    if (HasInvalidFileNameChars(req.fileName))
+        req.fileName = "sitemap.html";
+    if (std::optional<std::string> chosen = prompts().chooseFile(req))
+        editOutputFile->setText(qs(*chosen));
+}
+
+void TfrmSiteMapMain::ChooseInsertFile() {
+    FileRequest req;
+    req.kind = FileRequest::Open;
+    req.filter = "HTML Files (*.htm, *.html)|*.htm;*.html";
+    if (!Profile.OutputInsert().empty()) {
+        std::string folder = ExtractFilePath(Profile.OutputInsert());
+        if (DirectoryExists(folder))
+            req.initialFolder = folder;
+        req.fileName = Profile.OutputInsert();
+    } else {
+        req.fileName = ExtractFilePath(Profile.IndexPage()) + "sitemap.html";
+    }
+    if (std::optional<std::string> chosen = prompts().chooseFile(req))
+        editOutputInsert->setText(qs(*chosen));
+}
+
+void TfrmSiteMapMain::lblOutputInsertHowToClick() {
+    if (messageDlg(std::string("To insert the site map HTML into an existing file, simply place "
+                               "the following HTML comments in the document:\n\n") +
+                       kStartMarker + "\n" + kEndMarker +
+                       "\n\nWhen the file is saved, all existing text between these markers "
+                       "will be replaced with the currently generated site map.\n\nWould you "
+                       "like to copy these HTML comments to the clipboard at this time?",
+                   "File Insert Instructions", PromptIcon::Question, Yes | No) == Yes)
+        QGuiApplication::clipboard()->setText(QString(kStartMarker) + "\r\n" + kEndMarker);
 }
 
 void TfrmSiteMapMain::MarkOutputStale() {

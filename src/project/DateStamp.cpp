@@ -20,21 +20,29 @@ std::string ZoneOffsetText(const QDateTime& local) {
     return ZoneOffsetText(local.toLocalTime().offsetFromUtc());
 }
 
-std::string W3CDateTime(const QDateTime& local) {
-    QDateTime t = local.toLocalTime();
-    QDate d = t.date();
-    QTime tm = t.time();
+std::string W3CDateTime(std::time_t moment) {
+    // The C library's conversion: the zone data is read once, not per stamp.
+    std::tm tm{};
+    localtime_r(&moment, &tm);
     char buf[40];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d", d.year() % 10000, d.month(),
-                  d.day(), tm.hour(), tm.minute(), tm.second());
-    return buf + ZoneOffsetText(t);
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d", (tm.tm_year + 1900) % 10000,
+                  tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+    return buf + ZoneOffsetText(int(tm.tm_gmtoff));
+}
+
+std::string W3CDateTime(const QDateTime& local) {
+    return W3CDateTime(std::time_t(local.toSecsSinceEpoch()));
+}
+
+std::time_t FileTime(const std::string& fileName) {
+    struct stat st {};
+    if (::stat(fileName.c_str(), &st) != 0)
+        return std::time_t(Clock::now().toSecsSinceEpoch());
+    return st.st_mtime;
 }
 
 QDateTime FileDateTime(const std::string& fileName) {
-    struct stat st {};
-    if (::stat(fileName.c_str(), &st) != 0)
-        return Clock::now();
-    return QDateTime::fromSecsSinceEpoch(st.st_mtim.tv_sec).toLocalTime();
+    return QDateTime::fromSecsSinceEpoch(FileTime(fileName)).toLocalTime();
 }
 
 } // namespace tessaly

@@ -33,28 +33,37 @@ TFileAttributes attributesOf(const std::string& name, const struct stat& st) {
 }
 
 // The folder's entries in the order the file system gives them; nothing when
-// it cannot be listed.
-std::vector<Entry> listFolder(const std::string& folder) {
+// it cannot be listed. An entry's status is read only when its type is not
+// known from the listing (links are followed: a link to a folder is a folder,
+// a dangling link an ordinary entry) or when needStatus says so.
+std::vector<Entry> listFolder(const std::string& folder, bool needStatus) {
     std::vector<Entry> out;
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
     if (!dir)
         return out;
+    int fd = ::dirfd(dir.get());
     while (dirent* d = ::readdir(dir.get())) {
         std::string name = d->d_name;
         if (name == "." || name == "..")
             continue;
-        Entry e{name, false, {name, 0, 0, 0}};
-        struct stat st {};
-        // Links are followed: a link to a folder is a folder, a dangling link is
-        // an ordinary entry.
-        int fd = ::dirfd(dir.get());
-        if (::fstatat(fd, d->d_name, &st, 0) != 0 &&
-            ::fstatat(fd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-            continue;
-        e.isDir = S_ISDIR(st.st_mode);
-        e.info.Attr = attributesOf(name, st);
-        e.info.Size = st.st_size;
-        e.info.Time = st.st_mtime;
+        Entry e{name, false, {name, 0, false, 0, 0}};
+        bool typeKnown = d->d_type == DT_DIR || d->d_type == DT_REG;
+        if (typeKnown && !needStatus) {
+            e.isDir = d->d_type == DT_DIR;
+            e.info.Attr = e.isDir          ? TFileAttributes(ffDirectory)
+                          : name[0] == '.' ? TFileAttributes(ffHidden)
+                                           : TFileAttributes(ffNormal);
+        } else {
+            struct stat st {};
+            if (::fstatat(fd, d->d_name, &st, 0) != 0 &&
+                ::fstatat(fd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+                continue;
+            e.isDir = S_ISDIR(st.st_mode);
+            e.info.Attr = attributesOf(name, st);
+            e.info.HasStatus = true;
+            e.info.Size = st.st_size;
+            e.info.Time = st.st_mtime;
+        }
         out.push_back(std::move(e));
     }
     return out;
@@ -122,7 +131,10 @@ void TFileFinder::visit(const std::string& folder) {
     if (stopped_)
         return;
     // One listing serves both passes; the order is the file system's.
-    std::vector<Entry> entries = listFolder(folder);
+    // The read-only bit is the only attribute that needs an entry's status;
+    // when the filter takes files with and without it, no status is read.
+    bool needStatus = ((Attributes & ffNormal) != 0) != ((Attributes & ffReadonly) != 0);
+    std::vector<Entry> entries = listFolder(folder, needStatus);
     for (const Entry& e : entries) {
         if (stopped_)
             return;

@@ -31,6 +31,10 @@ class EFindFileError : public std::runtime_error {
 struct TFileInfo {
     std::string Name;
     TFileAttributes Attr = 0; // the entry's own attributes (ffNormal when none)
+    // Size and modification time, read only when the attribute filter needs
+    // the entry's status anyway (HasStatus); otherwise the reader asks the
+    // file system itself, so a walk costs no status call per file.
+    bool HasStatus = false;
     std::int64_t Size = 0;
     std::time_t Time = 0;
 };

@@ -75,7 +75,8 @@ void TLocalScan::ffSearchFound(const std::string& folder, const TFileInfo& info)
         reporter_.logLine("  " + path);
         std::string lower = LowerCase(path);
         if (lower != excludedLower_ && !ignoreFiles_.count(lower)) {
-            AddLocalItem(path, false);
+            AddLocalItem(path, false,
+                         info.HasStatus ? std::optional<std::time_t>(info.Time) : std::nullopt);
             ++foundCount_;
             reporter_.fileCount(foundCount_);
         }
@@ -83,7 +84,8 @@ void TLocalScan::ffSearchFound(const std::string& folder, const TFileInfo& info)
     reporter_.letEventsRun();
 }
 
-TSiteTree::Node* TLocalScan::AddLocalItem(const std::string& path, bool isFolder) {
+TSiteTree::Node* TLocalScan::AddLocalItem(const std::string& path, bool isFolder,
+                                          std::optional<std::time_t> mtime) {
     TDataRec r;
     r.FilePath = path;
     r.IsFolder = isFolder;
@@ -104,7 +106,7 @@ TSiteTree::Node* TLocalScan::AddLocalItem(const std::string& path, bool isFolder
         r.LinkText = PageTitle(path);
         r.FolderPath = ExtractFilePath(path);
         r.LinkURL = LocalURL(path);
-        r.LastMod = W3CDateTime(FileDateTime(path));
+        r.LastMod = W3CDateTime(mtime ? *mtime : FileTime(path));
         parentKey = r.FolderPath;
         icon = MatchesFileTypes(path, kImageTypes) ? iconImage : iconPage;
     }

@@ -6,6 +6,7 @@
 #include "MapProfile.h"
 #include "SiteTree.h"
 
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -38,7 +39,9 @@ class TLocalScan {
     // Ends a running scan after the current entry.
     void Stop() { finder_.Stop(); }
 
-    TSiteTree::Node* AddLocalItem(const std::string& path, bool isFolder);
+    // mtime: the file's modification time when the walk already read it.
+    TSiteTree::Node* AddLocalItem(const std::string& path, bool isFolder,
+                                  std::optional<std::time_t> mtime = std::nullopt);
     // The folder's index page (index.html, index.htm, welcome.html, index.php,
     // index.asp, the first that exists), or empty.
     static std::string FolderIndexFile(const std::string& folder);

@@ -84,16 +84,20 @@ TSiteTree::Node* TSiteTree::firstItem() const {
 }
 
 void TSiteTree::forEach(const std::function<void(Node&)>& fn) const {
+    forEachWithLevel([&fn](Node& n, int) { fn(n); });
+}
+
+void TSiteTree::forEachWithLevel(const std::function<void(Node&, int)>& fn) const {
     // Iterative, so a deep tree cannot exhaust the stack.
-    std::vector<Node*> stack;
+    std::vector<std::pair<Node*, int>> stack;
     for (auto it = root_.children.rbegin(); it != root_.children.rend(); ++it)
-        stack.push_back(it->get());
+        stack.emplace_back(it->get(), 0);
     while (!stack.empty()) {
-        Node* n = stack.back();
+        auto [n, level] = stack.back();
         stack.pop_back();
-        fn(*n);
+        fn(*n, level);
         for (auto it = n->children.rbegin(); it != n->children.rend(); ++it)
-            stack.push_back(it->get());
+            stack.emplace_back(it->get(), level + 1);
     }
 }
 

@@ -50,6 +50,9 @@ class TSiteTree : public QAbstractItemModel {
     std::size_t count() const { return count_; }
     // Visits every item in tree order; the callback must not change the tree.
     void forEach(const std::function<void(Node&)>& fn) const;
+    // The same, with each item's level (0 for a top item, one more per
+    // generation).
+    void forEachWithLevel(const std::function<void(Node&, int level)>& fn) const;
 
     Node* nodeFromIndex(const QModelIndex& index) const;
     QModelIndex indexOf(const Node* node) const;

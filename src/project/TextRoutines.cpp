@@ -121,7 +121,10 @@ bool MatchesFileTypes(const std::string& fileName, const std::string& maskList) 
     std::size_t dot = fileName.rfind('.');
     std::string ext =
         dot == std::string::npos || dot < nameStart ? std::string() : fileName.substr(dot);
-    return AsciiLower(maskList).find("*" + AsciiLower(ext) + ";") != std::string::npos;
+    std::string needle = "*";
+    needle += AsciiLower(ext);
+    needle += ';';
+    return AsciiLower(maskList).find(needle) != std::string::npos;
 }
 
 } // namespace tessaly

@@ -7,6 +7,7 @@
 #include "Shell.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -28,6 +29,10 @@ class MainWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
+        // The default output file goes to the desktop: a temporary one.
+        oldHome = qgetenv("HOME");
+        qputenv("HOME", dir.path().toUtf8());
+        QDir(dir.path()).mkdir("Desktop");
         setProgramFolderForTests(path(""));
         setDataFolderForTests(path(""));
         setShellLauncher([this](const std::string& target) {
@@ -37,6 +42,7 @@ class MainWindowTest : public ::testing::Test {
     }
     void TearDown() override {
         window.reset();
+        qputenv("HOME", oldHome);
         setProgramFolderForTests({});
         setDataFolderForTests({});
         setShellLauncher({});
@@ -66,6 +72,7 @@ class MainWindowTest : public ::testing::Test {
     void click(const char* name) { QTest::mouseClick(button(name), Qt::LeftButton); }
 
     QTemporaryDir dir;
+    QByteArray oldHome;
     ScriptedPrompts prompts;
     std::vector<std::string> opened;
     std::unique_ptr<TfrmSiteMapMain> window;

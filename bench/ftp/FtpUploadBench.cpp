@@ -1,0 +1,53 @@
+// ftp_upload_bench HOST PORT USER PASS LOCAL_FILE REMOTE_NAME [--active]
+// Connects, sets type I, uploads one file and quits, the way the upload
+// window drives the client. Exits 0 on success; prints the failure otherwise.
+
+#include "FtpClient.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <string>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    if (argc < 7) {
+        std::fprintf(stderr, "usage: %s HOST PORT USER PASS LOCAL_FILE REMOTE_NAME [--active]\n",
+                     argv[0]);
+        return 2;
+    }
+    TFtpClient ftp;
+    ftp.SetHostName(argv[1]);
+    ftp.SetPort(argv[2]);
+    ftp.SetUserName(argv[3]);
+    ftp.SetPassWord(argv[4]);
+    ftp.SetLocalFileName(argv[5]);
+    ftp.SetHostFileName(argv[6]);
+    ftp.SetPassive(!(argc > 7 && std::string(argv[7]) == "--active"));
+    int status = 0;
+    ftp.OnRequestDone = [&](TCustomFtpClient*, TFtpRequest rq, int error) {
+        if (error != 0 && rq != rqQuit) {
+            std::fprintf(stderr, "request %d failed: %d %s\n", int(rq), error,
+                         ftp.ErrorMessage().c_str());
+            status = 1;
+            app.exit(status);
+            return;
+        }
+        switch (rq) {
+        case rqConnect:
+            ftp.TypeSet();
+            break;
+        case rqTypeSet:
+            ftp.Put();
+            break;
+        case rqPut:
+            ftp.Quit();
+            break;
+        default:
+            app.exit(status);
+            break;
+        }
+    };
+    ftp.Connect();
+    return app.exec();
+}

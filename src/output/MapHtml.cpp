@@ -1,0 +1,292 @@
+#include "MapHtml.h"
+
+#include <QGuiApplication>
+#include <QPalette>
+#include <cstdio>
+#include <vector>
+
+namespace tessaly {
+
+namespace {
+
+const char* kFolderIcon = "<img src=\"smfolder.gif\">&nbsp;";
+const char* kPageIcon = "<img src=\"smfile.gif\">&nbsp;";
+const char* kImageIcon = "<img src=\"smimg.gif\">&nbsp;";
+const char* kSectionClass = " class=\"mapsection\"";
+const char* kItemClass = " class=\"mapitem\"";
+const char* kSectionTemplate = "<a href=\"javascript:show_hide('%2');\">+/-</a>%1\r\n"
+                               "<ul id=\"%2\" name=\"%2\" class=\"section\">";
+const char* kHideStyle = "\r\n<style>\r\n<!--\r\n.section {display:none;}\r\n-->\r\n</style>\r\n";
+const char* kScript = "<script type=\"text/javascript\">\r\n"
+                      "<!--\r\n"
+                      "function show_hide(id)\r\n"
+                      "{\r\n"
+                      "    var listNum = id;\r\n"
+                      "    if(!document.all && !document.getElementById) return;\r\n"
+                      "    listSrc = document.all ? document.all[listNum] : "
+                      "document.getElementById(listNum);\r\n"
+                      "    if(listSrc.style.display == \"block\")\r\n"
+                      "    {\r\n"
+                      "        listSrc.style.display = \"none\";\r\n"
+                      "    }\r\n"
+                      "    else\r\n"
+                      "    {\r\n"
+                      "        listSrc.style.display = \"block\";\r\n"
+                      "    }\r\n"
+                      "}\r\n"
+                      "//--></script>\r\n";
+
+// The desktop palette's colour for a system colour index.
+QColor systemColor(int index) {
+    QPalette pal = QGuiApplication::palette();
+    using R = QPalette::ColorRole;
+    auto active = [&](R role) { return pal.color(QPalette::Active, role); };
+    auto inactive = [&](R role) { return pal.color(QPalette::Inactive, role); };
+    switch (index) {
+    case 0:
+        return active(R::Mid); // scroll bar
+    case 1:
+        return active(R::Window); // desktop background
+    case 2:
+    case 27:
+    case 29:
+        return active(R::Highlight); // active caption, menu highlight
+    case 3:
+    case 28:
+        return inactive(R::Highlight); // inactive caption
+    case 4:
+    case 30:
+        return active(R::Window); // menu, menu bar
+    case 5:
+        return active(R::Base); // window
+    case 6:
+        return active(R::Shadow); // window frame
+    case 7:
+        return active(R::WindowText); // menu text
+    case 8:
+        return active(R::Text); // window text
+    case 9:
+        return active(R::HighlightedText); // caption text
+    case 10:
+    case 11:
+        return active(R::Window); // borders
+    case 12:
+        return active(R::Dark); // application work space
+    case 13:
+        return active(R::Highlight);
+    case 14:
+        return active(R::HighlightedText);
+    case 15:
+        return active(R::Button); // button face
+    case 16:
+        return active(R::Dark); // button shadow
+    case 17:
+        return pal.color(QPalette::Disabled, R::Text); // grey text
+    case 18:
+        return active(R::ButtonText);
+    case 19:
+        return inactive(R::HighlightedText); // inactive caption text
+    case 20:
+        return active(R::Light); // button highlight
+    case 21:
+        return active(R::Shadow); // 3D dark shadow
+    case 22:
+        return active(R::Midlight); // 3D light
+    case 23:
+        return active(R::ToolTipText);
+    case 24:
+        return active(R::ToolTipBase);
+    case 26:
+        return active(R::Link); // hot light
+    default:
+        return active(R::Window);
+    }
+}
+
+// Builds the map text line by line; each line goes after CR LF and the
+// current indent.
+struct MapWriter {
+    std::string text;
+    int indent = 2;
+    void add(const std::string& line) {
+        text += "\r\n";
+        if (indent > 0)
+            text.append(std::size_t(indent), ' ');
+        text += line;
+    }
+};
+
+void replaceAll(std::string& s, const std::string& from, const std::string& to) {
+    for (std::size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + to.size()))
+        s.replace(at, from.size(), to);
+}
+
+} // namespace
+
+std::string ColorToHTML(TColor color) {
+    if (color == -1)
+        return {};
+    int r, g, b;
+    if (static_cast<std::uint32_t>(color) & 0x80000000u) {
+        QColor c = systemColor(color & 0xFF);
+        r = c.red();
+        g = c.green();
+        b = c.blue();
+    } else {
+        r = color & 0xFF;
+        g = (color >> 8) & 0xFF;
+        b = (color >> 16) & 0xFF;
+    }
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "#%02X%02X%02X", r, g, b);
+    return buf;
+}
+
+std::string MapStyleBlock(const TMapProfile& profile) {
+    if (!profile.ClassAttribs())
+        return {};
+    return "  <style type=\"text/css\">\r\n"
+           "  <!--\r\n"
+           "    .mapsection {font-family: Tahoma;font-size: 12px;}\r\n"
+           "    .mapitem {font-family: Tahoma;font-size: 10px;}\r\n"
+           "  -->\r\n"
+           "  </style>\r\n";
+}
+
+std::string MapBodyTag(const TMapProfile& profile) {
+    return "<body bgcolor=\"" + ColorToHTML(profile.clrBackground()) + "\"text=\"" +
+           ColorToHTML(profile.clrText()) + "\"link=\"" + ColorToHTML(profile.clrLink()) +
+           "\"vlink=\"" + ColorToHTML(profile.clrVisited()) + "\"alink=\"" +
+           ColorToHTML(profile.clrActive()) + "\">\r\n";
+}
+
+std::string BuildMapPage(const TMapProfile& profile, const std::string& mapText) {
+    std::string page = "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.0 Transitional//EN\"><html>\r\n"
+                       "<head>\r\n"
+                       "  <title>Site Map</title>\r\n";
+    page += MapStyleBlock(profile);
+    page += "</head>\r\n";
+    page += MapBodyTag(profile);
+    page += mapText;
+    page += "\r\n";
+    page += "<div style=\"font:normal 11px arial,sans-serif;text-align:center; margin:1em auto;\">"
+            "::: Made with Quorvane : <a href=\"";
+    page += kCreditAddress;
+    page += "\" title=\"HTML - FTP - Flash\" style=\"text-decoration: none\"> Web Design Software "
+            "</a> :::</div>\r\n";
+    page += "</body>\r\n</html>";
+    return page;
+}
+
+std::string BuildMapHTML(const TMapProfile& profile, const TSiteTree& tree,
+                         const MapProgress& progress) {
+    const TMapOutputFormat format = profile.OutputFormat();
+    const bool list = format == mfmtList, treeFormat = format == mfmtTree,
+               paragraph = format == mfmtParagraph;
+    const std::string levelClose = paragraph ? "</p>" : "</ul>";
+    const std::string pagePrefix = paragraph ? "" : "<dt>&nbsp;&nbsp;";
+    const std::string sectionClass = profile.ClassAttribs() ? kSectionClass : "";
+    const std::string itemClass = profile.ClassAttribs() ? kItemClass : "";
+
+    MapWriter map;
+    if (profile.OutputType() == moutClipboard || profile.OutputType() == moutInsert)
+        map.text = MapStyleBlock(profile);
+    if (treeFormat) {
+        map.add(kHideStyle);
+        map.add(kScript);
+    }
+
+    struct Item {
+        const TSiteTree::Node* node;
+        int level;
+    };
+    std::vector<Item> items;
+    items.reserve(tree.count());
+    tree.forEachWithLevel([&](TSiteTree::Node& n, int level) { items.push_back({&n, level}); });
+
+    int previousLevel = 0, folders = 0;
+    auto closeLevels = [&](int level) {
+        map.indent -= 2;
+        for (int i = 0; i < previousLevel - level; ++i) {
+            map.add(levelClose);
+            map.indent -= 2;
+        }
+    };
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const TSiteTree::Node& n = *items[i].node;
+        const TDataRec& d = n.data;
+        const int level = items[i].level;
+        if (progress)
+            progress(int(i), d);
+        if (n.icon == iconFolder) {
+            ++folders;
+            std::string opening = paragraph ? "<p>" : "<ul>";
+            if (treeFormat) {
+                opening = kSectionTemplate;
+                replaceAll(opening, "%2", "list" + std::to_string(folders));
+                if (folders > 1)
+                    opening = "<br>" + opening;
+            }
+            if (level < previousLevel) {
+                if (paragraph)
+                    map.indent -= 2;
+                else
+                    closeLevels(level);
+            }
+            previousLevel = level;
+            map.indent = 2 * level;
+            std::string linkOpen, linkClose;
+            if (!profile.NoFolderLinks() && !d.LinkURL.empty()) {
+                linkOpen = "<a href=\"" + d.LinkURL + "\">";
+                linkClose = "</a>";
+            }
+            if (paragraph && i > 0) {
+                map.indent = 0;
+                map.add("</p>");
+            }
+            std::string icon = profile.AddImages() && !profile.NoFolderImages() ? kFolderIcon : "";
+            std::string label = "<b" + sectionClass + ">" + linkOpen + d.LinkText + linkClose +
+                                "</b>" + (paragraph ? "<br>" : "");
+            if (treeFormat) {
+                std::size_t at = opening.find("%1");
+                if (at != std::string::npos)
+                    opening.replace(at, 2, "&nbsp;" + icon + label);
+                map.add(opening);
+            } else {
+                map.add(opening + icon + label);
+            }
+        } else if (n.icon == iconPage || n.icon == iconImage) {
+            std::string icon;
+            if (profile.AddImages())
+                icon = n.icon == iconImage ? kImageIcon : kPageIcon;
+            if (paragraph) {
+                previousLevel = level;
+                map.indent = 2;
+            } else {
+                if (level < previousLevel)
+                    closeLevels(level);
+                previousLevel = level;
+                map.indent = 2 * level;
+            }
+            std::string suffix = "</dt>";
+            if (paragraph) {
+                bool folderNext = i + 1 < items.size() && items[i + 1].node->icon == iconFolder;
+                suffix = folderNext ? "" : "<br>";
+            }
+            map.add(pagePrefix + icon + "<a href=\"" + d.LinkURL + "\"" + itemClass + ">" +
+                    d.LinkText + "</a>" + suffix);
+        }
+    }
+    map.indent -= 2;
+    if (list || treeFormat) {
+        for (int i = 0; i < previousLevel; ++i) {
+            map.add(levelClose);
+            map.indent -= 2;
+        }
+    } else {
+        map.add("</p>");
+    }
+    return map.text;
+}
+
+} // namespace tessaly

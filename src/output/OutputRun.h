@@ -1,0 +1,42 @@
+#pragma once
+// The destinations of the output run: the page file with its XML sitemap and
+// map images, and insertion into an existing page between two markers.
+#include "MapProfile.h"
+#include "SiteTree.h"
+
+#include <string>
+#include <vector>
+
+namespace tessaly {
+
+inline constexpr const char* kStartMarker = "<!-- sitemap -->";
+inline constexpr const char* kEndMarker = "<!-- sitemap end -->";
+
+// The folder of the shipped map images, with a trailing "/".
+std::string MapImageFolder();
+
+// Wraps the map text into the page, writes it to the output file, writes the
+// XML sitemap and copies the map images. generatedMap becomes the page.
+// Raises EFileError; a failure leaves an existing page or sitemap whole.
+void SaveMapToFile(const TMapProfile& profile, const TSiteTree& tree, std::string& generatedMap,
+                   std::string& googleSiteMapFile);
+
+// Replaces what stands between the markers of the insert file by the map
+// text. Shows its own message and returns false when the file or its markers
+// are missing; raises EFileError when the file cannot be read or written.
+bool InsertMapIntoFile(const TMapProfile& profile, const std::string& generatedMap);
+
+// The file's text with the map put between the first pair of markers; the
+// text unchanged when that pair cannot be found as written.
+std::string TextWithMapInserted(const std::string& text, const std::string& generatedMap);
+
+// Copies the three map images into the folder of targetFile, never replacing
+// a file already there; only when the profile adds images.
+void CopyMapImages(const TMapProfile& profile, const std::string& targetFile);
+
+// The five files handed to the upload: page, sitemap, the three images (from
+// the program's folder).
+std::vector<std::string> UploadFileList(const TMapProfile& profile,
+                                        const std::string& googleSiteMapFile);
+
+} // namespace tessaly

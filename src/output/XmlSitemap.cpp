@@ -1,0 +1,71 @@
+#include "XmlSitemap.h"
+
+#include "FileRoutines.h"
+#include "TextRoutines.h"
+
+#include <QByteArray>
+#include <QString>
+#include <unordered_set>
+
+namespace tessaly {
+
+namespace {
+const char* kSchema = "http://www.google.com/schemas/sitemap/0.84";
+const char* kXsi = "http://www.w3.org/2001/XMLSchema-instance";
+
+const char* FrequencyWord(ChangeFreqType f) {
+    static const char* const words[] = {"",       "always",  "hourly", "daily",
+                                        "weekly", "monthly", "yearly", "never"};
+    return f <= cfNever ? words[f] : "";
+}
+} // namespace
+
+std::string GoogleSiteMapFileName(const std::string& outputFileName) {
+    return ChangeFileExt(outputFileName, ".xml");
+}
+
+std::string PriorityText(double priority) {
+    std::string text = QByteArray::number(priority, 'g', 15).toStdString();
+    for (char& c : text)
+        if (c == ',')
+            c = '.';
+    return text;
+}
+
+std::string BuildGoogleSiteMap(const TSiteTree& tree) {
+    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
+    out += std::string("<urlset xmlns=\"") + kSchema + "\"\r\n";
+    out += std::string("xmlns:xsi=\"") + kXsi + "\"\r\n";
+    out += std::string("xsi:schemaLocation=\"") + kSchema + "\r\n";
+    out += std::string(kSchema) + "/sitemap.xsd\">\r\n";
+    out += "\r\n";
+    // Addresses already written, compared without regard to case.
+    std::unordered_set<std::string> seen;
+    const TSiteTree::Node* first = tree.firstItem();
+    tree.forEach([&](TSiteTree::Node& n) {
+        if (&n != first && n.icon == iconFolder)
+            return;
+        const TDataRec& d = n.data;
+        if (!seen.insert(QString::fromStdString(d.LinkURL).toCaseFolded().toStdString()).second)
+            return;
+        out += "  <url>\r\n";
+        out += "    <loc>" + EncodeURLForXML(d.LinkURL) + "</loc>\r\n";
+        out += "    <lastmod>" + d.LastMod + "</lastmod>\r\n";
+        out += std::string("    <changefreq>") + FrequencyWord(d.ChangeFreq) + "</changefreq>\r\n";
+        out += "    <priority>" + PriorityText(d.Priority) + "</priority>\r\n";
+        out += "  </url>\r\n";
+    });
+    out += "</urlset>\r\n";
+    return out;
+}
+
+bool WriteGoogleSiteMap(const TMapProfile& profile, const TSiteTree& tree,
+                        std::string& googleSiteMapFile) {
+    if (!profile.MakeGoogleSM() || QString::fromStdString(profile.Website()).size() < 8)
+        return false;
+    googleSiteMapFile = GoogleSiteMapFileName(profile.OutputFileName());
+    WriteFileText(BuildGoogleSiteMap(tree), googleSiteMapFile);
+    return true;
+}
+
+} // namespace tessaly
