@@ -1,0 +1,197 @@
+#include "MapHtml.h"
+
+#include <QGuiApplication>
+#include <QPalette>
+#include <gtest/gtest.h>
+
+using namespace tessaly;
+
+namespace {
+
+const std::string FI = "<img src=\"smfolder.gif\">&nbsp;";
+const std::string PI = "<img src=\"smfile.gif\">&nbsp;";
+const std::string II = "<img src=\"smimg.gif\">&nbsp;";
+const std::string SC = " class=\"mapsection\"";
+const std::string IC = " class=\"mapitem\"";
+
+std::string lines(std::initializer_list<std::string> ls) {
+    std::string s;
+    for (const auto& l : ls)
+        s += "\r\n" + l;
+    return s;
+}
+
+// Home / About (u1), docs / Guide (u2), Photo (u3, an image).
+struct Example {
+    TSiteTree tree;
+    TMapProfile profile;
+    Example() {
+        auto rec = [](const char* text, const char* url) {
+            TDataRec r;
+            r.LinkText = text;
+            r.LinkURL = url;
+            r.FilePath = std::string("/www/") + text;
+            return r;
+        };
+        auto* home = tree.addItem(nullptr, rec("Home", "h"), iconFolder);
+        tree.addItem(home, rec("About", "u1"), iconPage);
+        auto* docs = tree.addItem(home, rec("docs", "d"), iconFolder);
+        tree.addItem(docs, rec("Guide", "u2"), iconPage);
+        tree.addItem(home, rec("Photo", "u3"), iconImage);
+    }
+};
+
+} // namespace
+
+TEST(MapHtml, WorkedExampleInTheListFormat) {
+    Example e;
+    EXPECT_EQ(
+        BuildMapHTML(e.profile, e.tree),
+        lines({"<ul>" + FI + "<b" + SC + ">Home</b>",
+               "  <dt>&nbsp;&nbsp;" + PI + "<a href=\"u1\"" + IC + ">About</a></dt>",
+               "  <ul>" + FI + "<b" + SC + ">docs</b>",
+               "    <dt>&nbsp;&nbsp;" + PI + "<a href=\"u2\"" + IC + ">Guide</a></dt>", "  </ul>",
+               "  <dt>&nbsp;&nbsp;" + II + "<a href=\"u3\"" + IC + ">Photo</a></dt>", "</ul>"}));
+}
+
+TEST(MapHtml, WorkedExampleInTheParagraphFormat) {
+    Example e;
+    e.profile.setOutputFormat(mfmtParagraph);
+    e.profile.setClassAttribs(false);
+    e.profile.setAddImages(false);
+    EXPECT_EQ(
+        BuildMapHTML(e.profile, e.tree),
+        lines({"<p><b>Home</b><br>", "  <a href=\"u1\">About</a>", "</p>", "<p><b>docs</b><br>",
+               "  <a href=\"u2\">Guide</a><br>", "  <a href=\"u3\">Photo</a><br>", "</p>"}));
+}
+
+TEST(MapHtml, WorkedExampleInTheTreeFormat) {
+    Example e;
+    e.profile.setOutputFormat(mfmtTree);
+    std::string hide = "\r\n<style>\r\n<!--\r\n.section {display:none;}\r\n-->\r\n</style>\r\n";
+    std::string script =
+        "<script type=\"text/javascript\">\r\n<!--\r\nfunction show_hide(id)\r\n{\r\n"
+        "    var listNum = id;\r\n"
+        "    if(!document.all && !document.getElementById) return;\r\n"
+        "    listSrc = document.all ? document.all[listNum] : document.getElementById(listNum);\r\n"
+        "    if(listSrc.style.display == \"block\")\r\n    {\r\n"
+        "        listSrc.style.display = \"none\";\r\n    }\r\n    else\r\n    {\r\n"
+        "        listSrc.style.display = \"block\";\r\n    }\r\n}\r\n//--></script>\r\n";
+    auto section = [](int n, const std::string& label) {
+        std::string id = "list" + std::to_string(n);
+        return "<a href=\"javascript:show_hide('" + id + "');\">+/-</a>&nbsp;" + FI + label +
+               "\r\n<ul id=\"" + id + "\" name=\"" + id + "\" class=\"section\">";
+    };
+    EXPECT_EQ(
+        BuildMapHTML(e.profile, e.tree),
+        lines({"  " + hide, "  " + script, section(1, "<b" + SC + ">Home</b>"),
+               "  <dt>&nbsp;&nbsp;" + PI + "<a href=\"u1\"" + IC + ">About</a></dt>",
+               "  <br>" + section(2, "<b" + SC + ">docs</b>"),
+               "    <dt>&nbsp;&nbsp;" + PI + "<a href=\"u2\"" + IC + ">Guide</a></dt>", "  </ul>",
+               "  <dt>&nbsp;&nbsp;" + II + "<a href=\"u3\"" + IC + ">Photo</a></dt>", "</ul>"}));
+}
+
+TEST(MapHtml, EmptyTreeInEachFormatAndDestination) {
+    struct Case {
+        TMapOutputFormat format;
+        TMapOutputType type;
+        bool prefix; // starts with the style block
+        std::string rest;
+    };
+    const Case cases[] = {
+        {mfmtList, moutFile, false, ""},
+        {mfmtList, moutClipboard, true, ""},
+        {mfmtList, moutInsert, true, ""},
+        {mfmtParagraph, moutFile, false, "\r\n</p>"},
+    };
+    for (const auto& c : cases) {
+        TMapProfile p;
+        TSiteTree t;
+        p.setOutputFormat(c.format);
+        p.setOutputType(c.type);
+        EXPECT_EQ(BuildMapHTML(p, t), (c.prefix ? MapStyleBlock(p) : "") + c.rest)
+            << c.format << " " << c.type;
+    }
+}
+
+TEST(MapHtml, IconsFollowTheImageSettingsAndOddIconsAddNothing) {
+    struct Case {
+        bool addImages, noFolderImages;
+        std::string folderIcon, pageIcon;
+    };
+    const Case cases[] = {
+        {true, false, FI, PI}, {true, true, "", PI}, {false, true, "", ""}, {false, false, "", ""}};
+    for (const auto& c : cases) {
+        TMapProfile p;
+        p.setAddImages(c.addImages);
+        p.setNoFolderImages(c.noFolderImages);
+        p.setClassAttribs(false);
+        TSiteTree t;
+        TDataRec home, page, odd;
+        home.LinkText = "H";
+        page.LinkText = "P & <b>";
+        page.LinkURL = "p";
+        odd.LinkText = "X";
+        auto* h = t.addItem(nullptr, home, iconFolder);
+        t.addItem(h, odd, 3);
+        t.addItem(h, page, iconPage);
+        EXPECT_EQ(
+            BuildMapHTML(p, t),
+            lines({"<ul>" + c.folderIcon + "<b>H</b>",
+                   "  <dt>&nbsp;&nbsp;" + c.pageIcon + "<a href=\"p\">P & <b></a></dt>", "</ul>"}));
+    }
+}
+
+TEST(MapHtml, FolderLinksWhenAskedFor) {
+    Example e;
+    e.profile.setNoFolderLinks(false);
+    e.profile.setAddImages(false);
+    std::string map = BuildMapHTML(e.profile, e.tree);
+    EXPECT_EQ(map.rfind("\r\n<ul><b" + SC + "><a href=\"h\">Home</a></b>", 0), 0u) << map;
+}
+
+TEST(MapHtml, ColorToHTML) {
+    struct Case {
+        TColor color;
+        const char* html;
+    };
+    for (auto c : {Case{-1, ""}, Case{0, "#000000"}, Case{0x0000FF, "#FF0000"},
+                   Case{0xFF0000, "#0000FF"}, Case{0x800080, "#800080"}, Case{0x123456, "#563412"}})
+        EXPECT_EQ(ColorToHTML(c.color), c.html) << c.color;
+    QColor base = QGuiApplication::palette().color(QPalette::Active, QPalette::Base);
+    char want[8];
+    std::snprintf(want, sizeof want, "#%02X%02X%02X", base.red(), base.green(), base.blue());
+    EXPECT_EQ(ColorToHTML(TColor(0x80000005)), want); // clWindow
+}
+
+TEST(MapHtml, PageAroundTheMap) {
+    TMapProfile p;
+    std::string page = BuildMapPage(p, "\r\nMAP");
+    EXPECT_EQ(
+        page,
+        "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.0 Transitional//EN\"><html>\r\n"
+        "<head>\r\n"
+        "  <title>Site Map</title>\r\n"
+        "  <style type=\"text/css\">\r\n"
+        "  <!--\r\n"
+        "    .mapsection {font-family: Tahoma;font-size: 12px;}\r\n"
+        "    .mapitem {font-family: Tahoma;font-size: 10px;}\r\n"
+        "  -->\r\n"
+        "  </style>\r\n"
+        "</head>\r\n"
+        "<body bgcolor=\"#FFFFFF\"text=\"#000000\"link=\"#0000FF\"vlink=\"#800080\"alink="
+        "\"#FF0000\">\r\n"
+        "\r\nMAP\r\n"
+        "<div style=\"font:normal 11px arial,sans-serif;text-align:center; margin:1em auto;\">"
+        "::: Made with Quorvane : <a href=\"" +
+            std::string(kCreditAddress) +
+            "\" title=\"HTML - FTP - Flash\" style=\"text-decoration: none\"> Web Design "
+            "Software </a> :::</div>\r\n"
+            "</body>\r\n"
+            "</html>");
+    p.setClassAttribs(false);
+    p.setclrBackground(-1);
+    page = BuildMapPage(p, "");
+    EXPECT_EQ(page.find("<style"), std::string::npos);
+    EXPECT_NE(page.find("<body bgcolor=\"\"text="), std::string::npos);
+}

@@ -1,0 +1,104 @@
+#include "OutputRun.h"
+#include "FileRoutines.h"
+#include "Folders.h"
+#include "ScriptedPrompts.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace tessaly;
+
+namespace {
+const std::string S = "<!-- sitemap -->", E = "<!-- sitemap end -->";
+}
+
+TEST(OutputRun, InsertingTheMapBetweenTheMarkers) {
+    struct Case {
+        const char* name;
+        std::string before, after;
+    };
+    const Case cases[] = {
+        {"nothing between", "<p>" + S + E + "</p>", "<p>" + S + "MAP\r\n" + E + "</p>"},
+        {"old map replaced", "a" + S + "old" + E + "z", "a" + S + "MAP\r\n" + E + "z"},
+        {"markers twice", S + "1" + E + S + "2" + E, S + "MAP\r\n" + E + S + "2" + E},
+        {"start marker in capitals first", "<!-- SITEMAP -->x" + S + "y" + E,
+         "<!-- SITEMAP -->x" + S + "y" + E},
+        // The first end marker stands before the start: nothing is found to replace.
+        {"end marker first", E + "x" + S + "y" + E, E + "x" + S + "y" + E},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(TextWithMapInserted(c.before, "MAP"), c.after) << c.name;
+}
+
+TEST(OutputRun, InsertReportsAMissingFileOrMissingMarkersAndLeavesTheFile) {
+    QTemporaryDir dir;
+    ScriptedPrompts prompts;
+    TMapProfile p;
+    p.setAddImages(false);
+    p.setOutputInsert(dir.filePath("none.html").toStdString());
+    EXPECT_FALSE(InsertMapIntoFile(p, "MAP"));
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].caption, "File Not Found");
+    EXPECT_EQ(prompts.messages[0].text, "Could not locate the following file:\n\n" +
+                                            p.OutputInsert() +
+                                            "\n\nPlease check the Output Settings.");
+
+    std::string page = dir.filePath("page.html").toStdString();
+    WriteFileText("<html>" + S + "</html>", page);
+    p.setOutputInsert(page);
+    EXPECT_FALSE(InsertMapIntoFile(p, "MAP"));
+    EXPECT_EQ(prompts.messages[1].caption, "Site Map Tags Missing");
+    EXPECT_EQ(ReadFileText(page), "<html>" + S + "</html>");
+
+    WriteFileText("<html>" + S + E + "</html>", page);
+    EXPECT_TRUE(InsertMapIntoFile(p, "\r\nMAP"));
+    EXPECT_EQ(ReadFileText(page), "<html>" + S + "\r\nMAP\r\n" + E + "</html>");
+}
+
+TEST(OutputRun, MapImagesAreCopiedWithoutReplacingAndListedForUpload) {
+    QTemporaryDir program, site;
+    setProgramFolderForTests(program.path().toStdString());
+    QDir(program.path()).mkdir("smimages");
+    for (const char* n : {"smfolder.gif", "smfile.gif", "smimg.gif"})
+        WriteFileText(std::string("shipped ") + n,
+                      program.filePath(QString("smimages/") + n).toStdString());
+    std::string page = site.filePath("sitemap.html").toStdString();
+    WriteFileText("mine", site.filePath("smfile.gif").toStdString());
+
+    TMapProfile p;
+    p.setAddImages(false);
+    CopyMapImages(p, page);
+    EXPECT_FALSE(FileExists(site.filePath("smfolder.gif").toStdString()));
+
+    p.setAddImages(true);
+    CopyMapImages(p, page);
+    EXPECT_EQ(ReadFileText(site.filePath("smfolder.gif").toStdString()), "shipped smfolder.gif");
+    EXPECT_EQ(ReadFileText(site.filePath("smfile.gif").toStdString()), "mine");
+    EXPECT_EQ(ReadFileText(site.filePath("smimg.gif").toStdString()), "shipped smimg.gif");
+
+    p.setOutputFileName(page);
+    std::string images = program.path().toStdString() + "/smimages/";
+    EXPECT_EQ(UploadFileList(p, ""),
+              (std::vector<std::string>{page, "", images + "smfolder.gif", images + "smfile.gif",
+                                        images + "smimg.gif"}));
+    setProgramFolderForTests({});
+}
+
+TEST(OutputRun, AFailedPageWriteLeavesTheOldPageWhole) {
+    QTemporaryDir dir;
+    TMapProfile p;
+    TSiteTree t;
+    std::string map = "\r\nMAP";
+    std::string gsm;
+    p.setOutputFileName(dir.filePath("missing/sitemap.html").toStdString());
+    try {
+        SaveMapToFile(p, t, map, gsm);
+        ADD_FAILURE() << "no error";
+    } catch (const EFileError& e) {
+        EXPECT_EQ(
+            std::string(e.what()).rfind("Cannot create file \"" + p.OutputFileName() + "\"", 0),
+            0u);
+    }
+    EXPECT_TRUE(gsm.empty());
+}
