@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
     p.setFileName(argv[2]);
     p.Modified = false;
     try {
-        tessaly::WriteFileAtomically(argv[2], tessaly::ProfileToBytes(p));
+        tessaly::WriteFileText(tessaly::ProfileToBytes(p), argv[2]);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;
