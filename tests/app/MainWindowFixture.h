@@ -1,6 +1,7 @@
 #pragma once
 // A main window in a temporary world: its own program and data folders, a
 // scripted prompt service and a shell that records what it was asked to open.
+#include "FileRoutines.h"
 #include "Folders.h"
 #include "MainWindow.h"
 #include "ScriptedPrompts.h"
