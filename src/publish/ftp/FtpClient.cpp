@@ -1,0 +1,47 @@
+#include "FtpClient.h"
+
+#include "AsyncSocket.h"
+
+void TFtpClient::Connect() {
+    if (Connected())
+        throw FtpException("FTP component already connected");
+    CheckReady();
+    // Only direct connections are built; the others would need SOCKS or a
+    // proxy login, and connecting directly instead would bypass them.
+    if (ConnectionType() != ftpDirect)
+        throw FtpException("FTP connection type not supported");
+    if (HostName().empty())
+        throw ESocketException("DNS lookup: invalid host name.");
+    if (UserName().empty())
+        throw FtpException("UserName empty");
+    HighLevelAsync(rqConnect, stOpen | stUser | stPass);
+}
+
+void TFtpClient::Cwd() {
+    CwdAsync();
+}
+
+void TFtpClient::Pwd() {
+    PwdAsync();
+}
+
+void TFtpClient::TypeSet() {
+    TypeSetAsync();
+}
+
+void TFtpClient::Put() {
+    CheckReady();
+    if (!Connected())
+        throw FtpException("FTP component not connected");
+    if (LocalFileName().empty())
+        throw FtpException("LocalFileName empty");
+    HighLevelAsync(rqPut, stPort | stPut);
+}
+
+void TFtpClient::Mkd() {
+    MkdAsync();
+}
+
+void TFtpClient::Quit() {
+    QuitAsync();
+}
