@@ -3,6 +3,7 @@
 // close that follows it.
 
 #include "AsyncSocket.h"
+#include "WaitUntil.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -16,24 +17,6 @@
 #include <string>
 
 namespace {
-
-bool WaitUntil(const std::function<bool()>& pred, int ms = 10000) {
-    if (pred())
-        return true;
-    QEventLoop loop;
-    QTimer poll;
-    QTimer deadline;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (pred())
-            loop.quit();
-    });
-    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-    deadline.setSingleShot(true);
-    poll.start(2);
-    deadline.start(ms);
-    loop.exec();
-    return pred();
-}
 
 template <class F> std::string ThrownText(F&& f) {
     try {

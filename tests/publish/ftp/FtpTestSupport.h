@@ -4,6 +4,7 @@
 // bounded wait on the event loop.
 
 #include "FtpClient.h"
+#include "WaitUntil.h"
 
 #include <QByteArray>
 #include <QEventLoop>
@@ -14,26 +15,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-// Runs the event loop until pred holds or ms have passed. Events are handled
-// as they arrive; the condition is looked at every few milliseconds.
-inline bool WaitUntil(const std::function<bool()>& pred, int ms = 10000) {
-    if (pred())
-        return true;
-    QEventLoop loop;
-    QTimer poll;
-    QTimer deadline;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (pred())
-            loop.quit();
-    });
-    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-    deadline.setSingleShot(true);
-    poll.start(2);
-    deadline.start(ms);
-    loop.exec();
-    return pred();
-}
 
 struct RequestDone {
     TFtpRequest kind;
