@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QPalette>
 #include <cstdio>
+#include <string_view>
 #include <vector>
 
 namespace tessaly {
@@ -108,12 +109,14 @@ QColor systemColor(int index) {
 struct MapWriter {
     std::string text;
     int indent = 2;
-    void add(const std::string& line) {
+    void add(std::initializer_list<std::string_view> pieces) {
         text += "\r\n";
         if (indent > 0)
             text.append(std::size_t(indent), ' ');
-        text += line;
+        for (std::string_view p : pieces)
+            text += p;
     }
+    void add(std::string_view line) { add({line}); }
 };
 
 void replaceAll(std::string& s, const std::string& from, const std::string& to) {
@@ -189,6 +192,7 @@ std::string BuildMapHTML(const TMapProfile& profile, const TSiteTree& tree,
     const std::string itemClass = profile.ClassAttribs() ? kItemClass : "";
 
     MapWriter map;
+    map.text.reserve(tree.count() * 160 + 4096);
     if (profile.OutputType() == moutClipboard || profile.OutputType() == moutInsert)
         map.text = MapStyleBlock(profile);
     if (treeFormat) {
@@ -256,7 +260,7 @@ std::string BuildMapHTML(const TMapProfile& profile, const TSiteTree& tree,
                 map.add(opening + icon + label);
             }
         } else if (n.icon == iconPage || n.icon == iconImage) {
-            std::string icon;
+            std::string_view icon;
             if (profile.AddImages())
                 icon = n.icon == iconImage ? kImageIcon : kPageIcon;
             if (paragraph) {
@@ -268,13 +272,13 @@ std::string BuildMapHTML(const TMapProfile& profile, const TSiteTree& tree,
                 previousLevel = level;
                 map.indent = 2 * level;
             }
-            std::string suffix = "</dt>";
+            std::string_view suffix = "</dt>";
             if (paragraph) {
                 bool folderNext = i + 1 < items.size() && items[i + 1].node->icon == iconFolder;
                 suffix = folderNext ? "" : "<br>";
             }
-            map.add(pagePrefix + icon + "<a href=\"" + d.LinkURL + "\"" + itemClass + ">" +
-                    d.LinkText + "</a>" + suffix);
+            map.add({pagePrefix, icon, "<a href=\"", d.LinkURL, "\"", itemClass, ">", d.LinkText,
+                     "</a>", suffix});
         }
     }
     map.indent -= 2;

@@ -32,8 +32,20 @@ std::string PriorityText(double priority) {
     return text;
 }
 
+namespace {
+// The address in a form that compares without regard to case: ASCII folded
+// directly, anything else through full case folding.
+std::string caseKey(const std::string& address) {
+    for (char c : address)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return QString::fromStdString(address).toCaseFolded().toStdString();
+    return AsciiLower(address);
+}
+} // namespace
+
 std::string BuildGoogleSiteMap(const TSiteTree& tree) {
     std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
+    out.reserve(tree.count() * 200 + 512);
     out += std::string("<urlset xmlns=\"") + kSchema + "\"\r\n";
     out += std::string("xmlns:xsi=\"") + kXsi + "\"\r\n";
     out += std::string("xsi:schemaLocation=\"") + kSchema + "\r\n";
@@ -41,19 +53,23 @@ std::string BuildGoogleSiteMap(const TSiteTree& tree) {
     out += "\r\n";
     // Addresses already written, compared without regard to case.
     std::unordered_set<std::string> seen;
+    seen.reserve(tree.count());
     const TSiteTree::Node* first = tree.firstItem();
     tree.forEach([&](TSiteTree::Node& n) {
         if (&n != first && n.icon == iconFolder)
             return;
         const TDataRec& d = n.data;
-        if (!seen.insert(QString::fromStdString(d.LinkURL).toCaseFolded().toStdString()).second)
+        if (!seen.insert(caseKey(d.LinkURL)).second)
             return;
-        out += "  <url>\r\n";
-        out += "    <loc>" + EncodeURLForXML(d.LinkURL) + "</loc>\r\n";
-        out += "    <lastmod>" + d.LastMod + "</lastmod>\r\n";
-        out += std::string("    <changefreq>") + FrequencyWord(d.ChangeFreq) + "</changefreq>\r\n";
-        out += "    <priority>" + PriorityText(d.Priority) + "</priority>\r\n";
-        out += "  </url>\r\n";
+        out += "  <url>\r\n    <loc>";
+        out += EncodeURLForXML(d.LinkURL);
+        out += "</loc>\r\n    <lastmod>";
+        out += d.LastMod;
+        out += "</lastmod>\r\n    <changefreq>";
+        out += FrequencyWord(d.ChangeFreq);
+        out += "</changefreq>\r\n    <priority>";
+        out += PriorityText(d.Priority);
+        out += "</priority>\r\n  </url>\r\n";
     });
     out += "</urlset>\r\n";
     return out;

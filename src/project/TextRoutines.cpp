@@ -1,5 +1,7 @@
 #include "TextRoutines.h"
 
+#include <cstdio>
+
 namespace tessaly {
 
 std::string AsciiLower(std::string text) {
@@ -67,47 +69,48 @@ std::string CopyMax(const std::string& text, std::size_t maxLength) {
     return r;
 }
 
+namespace {
+// What EncodeURLForXML makes of each byte: kept, "+", or a "%XX" escape, with
+// the XML escapes of the kept signs applied in the same pass (the escapes of
+// the second step never meet a "%" or "+" of the first, so one pass gives the
+// same text).
+struct UrlByteTable {
+    const char* text[256];
+    char storage[256][8];
+    UrlByteTable() {
+        static const std::string kept = "$-_@.&+!*\"'(),;/#?:<>~=%";
+        static const char hex[] = "0123456789ABCDEF";
+        for (int c = 0; c < 256; ++c) {
+            char* s = storage[c];
+            bool alnum = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+            if (c == '&')
+                std::snprintf(s, 8, "&amp;");
+            else if (c == '\'')
+                std::snprintf(s, 8, "&apos;");
+            else if (c == '"')
+                std::snprintf(s, 8, "&quot;");
+            else if (c == '>')
+                std::snprintf(s, 8, "&gt;");
+            else if (c == '<')
+                std::snprintf(s, 8, "&lt;");
+            else if (alnum || (c < 0x80 && c != 0 && kept.find(char(c)) != std::string::npos))
+                std::snprintf(s, 8, "%c", c);
+            else if (c == ' ')
+                std::snprintf(s, 8, "+");
+            else
+                std::snprintf(s, 8, "%%%c%c", hex[c >> 4], hex[c & 15]);
+            text[c] = s;
+        }
+    }
+};
+} // namespace
+
 std::string EncodeURLForXML(const std::string& address) {
-    static const std::string kept = "$-_@.&+!*\"'(),;/#?:<>~=%";
-    static const char hex[] = "0123456789ABCDEF";
-    std::string encoded;
-    encoded.reserve(address.size());
-    for (char ch : address) {
-        auto c = static_cast<unsigned char>(ch);
-        bool alnum = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
-        if (alnum || (c < 0x80 && kept.find(char(c)) != std::string::npos)) {
-            encoded += char(c);
-        } else if (c == ' ') {
-            encoded += '+';
-        } else {
-            encoded += '%';
-            encoded += hex[c >> 4];
-            encoded += hex[c & 15];
-        }
-    }
+    static const UrlByteTable table;
     std::string out;
-    out.reserve(encoded.size() + 16);
-    for (char c : encoded) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '\'':
-            out += "&apos;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        default:
-            out += c;
-        }
-    }
+    out.reserve(address.size() + 16);
+    for (char ch : address)
+        out += table.text[static_cast<unsigned char>(ch)];
     return out;
 }
 
