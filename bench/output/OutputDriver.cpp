@@ -8,6 +8,7 @@
 #include "OutputRun.h"
 
 #include <QGuiApplication>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -55,6 +56,7 @@ int main(int argc, char** argv) {
         tessaly::WriteFileText(urls, out + "urls.txt");
         return 0;
     }
+    auto started = std::chrono::steady_clock::now();
     tessaly::TMapProfile profile;
     profile.setWebsite("http://www.example.com/");
     profile.setOutputFileName(out + "sitemap.html");
@@ -62,9 +64,11 @@ int main(int argc, char** argv) {
     std::string map = tessaly::BuildMapHTML(profile, tree);
     std::string xml;
     tessaly::SaveMapToFile(profile, tree, map, xml);
+    double outputSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     rusage ru{};
     getrusage(RUSAGE_SELF, &ru);
-    std::fprintf(stderr, "%zu items, peak RSS %.1f MB\n", tree.count(),
-                 double(ru.ru_maxrss) / 1024.0);
+    std::fprintf(stderr, "%zu items, output run %.3f s, peak RSS %.1f MB\n", tree.count(),
+                 outputSeconds, double(ru.ru_maxrss) / 1024.0);
     return 0;
 }

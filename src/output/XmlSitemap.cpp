@@ -5,6 +5,8 @@
 
 #include <QByteArray>
 #include <QString>
+#include <deque>
+#include <string_view>
 #include <unordered_set>
 
 namespace tessaly {
@@ -35,6 +37,13 @@ std::string PriorityText(double priority) {
 namespace {
 // The address in a form that compares without regard to case: ASCII folded
 // directly, anything else through full case folding.
+bool isFoldedAscii(const std::string& address) {
+    for (char c : address)
+        if (static_cast<unsigned char>(c) >= 0x80 || (c >= 'A' && c <= 'Z'))
+            return false;
+    return true;
+}
+
 std::string caseKey(const std::string& address) {
     for (char c : address)
         if (static_cast<unsigned char>(c) >= 0x80)
@@ -51,16 +60,28 @@ std::string BuildGoogleSiteMap(const TSiteTree& tree) {
     out += std::string("xsi:schemaLocation=\"") + kSchema + "\r\n";
     out += std::string(kSchema) + "/sitemap.xsd\">\r\n";
     out += "\r\n";
-    // Addresses already written, compared without regard to case.
-    std::unordered_set<std::string> seen;
+    // Addresses already written, compared without regard to case. An address
+    // already in folded form is its own key, viewed in place; only the others
+    // get a folded copy.
+    std::unordered_set<std::string_view> seen;
     seen.reserve(tree.count());
+    std::deque<std::string> folded;
+    double lastPriority = -1;
+    std::string lastPriorityText;
     const TSiteTree::Node* first = tree.firstItem();
     tree.forEach([&](TSiteTree::Node& n) {
         if (&n != first && n.icon == iconFolder)
             return;
         const TDataRec& d = n.data;
-        if (!seen.insert(caseKey(d.LinkURL)).second)
+        std::string_view key = d.LinkURL;
+        if (!isFoldedAscii(d.LinkURL))
+            key = folded.emplace_back(caseKey(d.LinkURL));
+        if (!seen.insert(key).second)
             return;
+        if (d.Priority != lastPriority) {
+            lastPriority = d.Priority;
+            lastPriorityText = PriorityText(d.Priority);
+        }
         out += "  <url>\r\n    <loc>";
         out += EncodeURLForXML(d.LinkURL);
         out += "</loc>\r\n    <lastmod>";
@@ -68,7 +89,7 @@ std::string BuildGoogleSiteMap(const TSiteTree& tree) {
         out += "</lastmod>\r\n    <changefreq>";
         out += FrequencyWord(d.ChangeFreq);
         out += "</changefreq>\r\n    <priority>";
-        out += PriorityText(d.Priority);
+        out += lastPriorityText;
         out += "</priority>\r\n  </url>\r\n";
     });
     out += "</urlset>\r\n";
