@@ -19,6 +19,9 @@ ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
 echo "== fuzz targets"
-CC=clang CXX=clang++ bash scripts/build.sh build-fuzz -DCMAKE_BUILD_TYPE=Debug \
-    -DTESSALY_FUZZ=ON -DTESSALY_TESTS=OFF
+if [ ! -f build-fuzz/CMakeCache.txt ]; then
+    CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+        -DTESSALY_FUZZ=ON -DTESSALY_TESTS=OFF
+fi
+cmake --build build-fuzz --target fuzzers --parallel "$jobs"
 bash scripts/run-fuzzers.sh build-fuzz "${FUZZ_SECONDS:-20}"

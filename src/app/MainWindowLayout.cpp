@@ -104,8 +104,8 @@ TfrmSiteMapMain::~TfrmSiteMapMain() {
 }
 
 void TfrmSiteMapMain::buildMenus() {
-    auto action = [this](QMenu* menu, const char* name, const QString& caption,
-                         const QKeySequence& keys = {}) {
+    auto action = [](QMenu* menu, const char* name, const QString& caption,
+                     const QKeySequence& keys = {}) {
         auto* a = menu->addAction(caption);
         a->setObjectName(name);
         a->setShortcut(keys);

@@ -1,0 +1,239 @@
+#include "Uri.h"
+
+#include "UnicodeText.h"
+
+namespace tessaly::html {
+namespace {
+
+constexpr auto npos = std::u16string_view::npos;
+
+bool IsSchemeChar(char16_t c) {
+    return IsAsciiLetter(c) || IsAsciiDigit(c) || c == '+' || c == '-' || c == '.';
+}
+
+bool ValidHost(std::u16string_view host) {
+    for (char16_t c : host) {
+        if (!IsAsciiLetter(c) && !IsAsciiDigit(c) && c != '-' && c != '.')
+            return false;
+    }
+    return true;
+}
+
+bool ValidPort(std::u16string_view port) {
+    for (char16_t c : port) {
+        if (!IsAsciiDigit(c))
+            return false;
+    }
+    return true;
+}
+
+// User and password: unreserved and sub-delimiter characters, and "%" with two
+// hexadecimal digits.
+bool ValidUserInfo(std::u16string_view text) {
+    static constexpr std::u16string_view kSigns = u"!$&'()*+,-.;=_~";
+    for (size_t i = 0; i < text.size(); ++i) {
+        char16_t c = text[i];
+        if (IsAsciiLetter(c) || IsAsciiDigit(c) || kSigns.find(c) != npos)
+            continue;
+        if (c == '%' && i + 2 < text.size() && IsHexDigit(text[i + 1]) && IsHexDigit(text[i + 2])) {
+            i += 2;
+            continue;
+        }
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void TUri::Clear() {
+    Scheme.Clear();
+    User.Clear();
+    Password.Clear();
+    Host.Clear();
+    Port.Clear();
+    Path.clear();
+    Query.Clear();
+    Fragment.Clear();
+}
+
+bool TUri::Parse(std::u16string_view text) {
+    Clear();
+    std::u16string_view rest = text;
+    if (!rest.empty() && IsAsciiLetter(rest[0])) {
+        size_t i = 1;
+        while (i < rest.size() && IsSchemeChar(rest[i]))
+            ++i;
+        if (i < rest.size() && rest[i] == ':') {
+            Scheme.Set(rest.substr(0, i));
+            rest.remove_prefix(i + 1);
+        }
+    }
+    if (size_t hash = rest.find(u'#'); hash != npos) {
+        Fragment.Set(rest.substr(hash + 1));
+        rest = rest.substr(0, hash);
+    }
+    if (size_t question = rest.find(u'?'); question != npos) {
+        Query.Set(rest.substr(question + 1));
+        rest = rest.substr(0, question);
+    }
+    if (rest.size() > 2 && rest.starts_with(u"//")) {
+        size_t slash = rest.find(u'/', 2);
+        std::u16string_view authority = slash == npos ? rest.substr(2) : rest.substr(2, slash - 2);
+        rest = slash == npos ? std::u16string_view() : rest.substr(slash);
+        if (size_t at = authority.rfind(u'@'); at != npos) {
+            std::u16string_view userInfo = authority.substr(0, at);
+            authority.remove_prefix(at + 1);
+            if (size_t colon = userInfo.find(u':'); colon != npos) {
+                User.Set(userInfo.substr(0, colon));
+                Password.Set(userInfo.substr(colon + 1));
+            } else {
+                User.Set(userInfo);
+            }
+        }
+        if (size_t colon = authority.find(u':'); colon != npos) {
+            Host.Set(authority.substr(0, colon));
+            Port.Set(authority.substr(colon + 1));
+        } else {
+            Host.Set(authority);
+        }
+    }
+    Path.assign(rest);
+    // The path cannot hold "#" or "?", nor the query "#": the splitting above
+    // already saw to that.
+    if (!ValidHost(Host.Value) || !ValidPort(Port.Value) || !ValidUserInfo(User.Value) ||
+        !ValidUserInfo(Password.Value)) {
+        Clear();
+        return false;
+    }
+    return true;
+}
+
+std::u16string TUri::Compose() const {
+    std::u16string out;
+    if (Scheme.Present) {
+        out += Scheme.Value;
+        out += u':';
+    }
+    if (Host.Present) {
+        out += u"//";
+        if (User.Present) {
+            out += User.Value;
+            if (Password.Present) {
+                out += u':';
+                out += Password.Value;
+            }
+            out += u'@';
+        }
+        out += Host.Value;
+        if (Port.Present) {
+            out += u':';
+            out += Port.Value;
+        }
+        if (!Path.empty() && Path[0] != u'/')
+            out += u'/';
+    }
+    out += Path;
+    if (Query.Present) {
+        out += u'?';
+        out += Query.Value;
+    }
+    if (Fragment.Present) {
+        out += u'#';
+        out += Fragment.Value;
+    }
+    return out;
+}
+
+std::u16string RemoveDotSegments(std::u16string_view in) {
+    // 1. "./" at the start or after "/".
+    std::u16string path;
+    path.reserve(in.size() + 1);
+    for (size_t i = 0; i < in.size();) {
+        if ((path.empty() || path.back() == u'/') && in.substr(i, 2) == u"./") {
+            i += 2;
+            continue;
+        }
+        path.push_back(in[i++]);
+    }
+    // 2. A final "." at the start or after "/".
+    if (path == u"." || path.ends_with(u"/."))
+        path.pop_back();
+    // 3. "/../" with the segment before it, leftmost first. The output never
+    // holds a removable "/../", so each one is handled where the scan meets
+    // it, including one that a removal brings together.
+    std::u16string out;
+    out.reserve(path.size() + 1);
+    for (size_t i = 0; i < path.size();) {
+        if (!out.empty() && out.back() == u'/' &&
+            std::u16string_view(path).substr(i, 3) == u"../") {
+            size_t slash = out.size() - 1;
+            size_t segStart = 0;
+            if (slash > 0) {
+                size_t prev = out.rfind(u'/', slash - 1);
+                segStart = prev == npos ? 0 : prev + 1;
+            }
+            bool stays =
+                slash == 0 || std::u16string_view(out).substr(segStart, slash - segStart) == u"..";
+            if (stays)
+                out += u"../";
+            else
+                out.resize(segStart);
+            i += 3;
+            continue;
+        }
+        out.push_back(path[i++]);
+    }
+    // 4. A final "/.." with the segment before it, when a "/" precedes that.
+    if (out.size() >= 3 && out.ends_with(u"/..")) {
+        size_t slash = out.size() - 3;
+        if (slash > 0) {
+            size_t prev = out.rfind(u'/', slash - 1);
+            if (prev != npos)
+                out.resize(prev + 1);
+        }
+    }
+    // 5. The path now follows a host.
+    if (!out.empty() && out[0] != u'/')
+        out.insert(out.begin(), u'/');
+    return out;
+}
+
+bool ResolveURI(std::u16string_view base, std::u16string_view link, std::u16string& result) {
+    result.clear();
+    TUri baseUri;
+    TUri linkUri;
+    if (!baseUri.Parse(base) || !linkUri.Parse(link))
+        return false;
+    if (linkUri.Path.empty() && !linkUri.Scheme.Present && !linkUri.Host.Present &&
+        !linkUri.Query.Present) {
+        baseUri.Fragment = linkUri.Fragment;
+        result = baseUri.Compose();
+        return true;
+    }
+    if (linkUri.Scheme.Present) {
+        result.assign(link);
+        return true;
+    }
+    linkUri.Scheme = baseUri.Scheme;
+    if (!linkUri.Host.Present) {
+        linkUri.User = baseUri.User;
+        linkUri.Password = baseUri.Password;
+        linkUri.Host = baseUri.Host;
+        linkUri.Port = baseUri.Port;
+        std::u16string path;
+        if (!linkUri.Path.empty() && linkUri.Path[0] == u'/') {
+            path = linkUri.Path;
+        } else {
+            size_t slash = baseUri.Path.rfind(u'/');
+            if (slash != npos)
+                path = baseUri.Path.substr(0, slash + 1);
+            path += linkUri.Path;
+        }
+        linkUri.Path = RemoveDotSegments(path);
+    }
+    result = linkUri.Compose();
+    return true;
+}
+
+} // namespace tessaly::html

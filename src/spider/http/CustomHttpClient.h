@@ -1,0 +1,173 @@
+#pragma once
+
+// The HTTP client component: one transfer at a time on a worker thread of
+// its own, every step and outcome reported by events that run on the
+// user-interface thread while the worker waits for them. Exactly one of
+// OnDone, OnConnLost, OnHostUnreachable, OnHTTPError, OnOutputFileError,
+// OnDoneInterrupted or OnAborted ends every started transfer.
+
+#include "HttpClientProxy.h"
+#include "HttpClientRange.h"
+#include "HttpClientTimeouts.h"
+#include "HttpClientTypes.h"
+#include "LoginComponent.h"
+#include "WorkerThread.h"
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class THttpTransfer;
+typedef void CURL;
+
+class TCustomHttpClient : public TLoginComponent {
+  public:
+    TCustomHttpClient();
+    // A running transfer is stopped without further events.
+    ~TCustomHttpClient() override;
+    TCustomHttpClient(const TCustomHttpClient&) = delete;
+    TCustomHttpClient& operator=(const TCustomHttpClient&) = delete;
+
+    static constexpr const char* DefaultAcceptTypes = "text/html, */*";
+    static constexpr const char* DefaultAgent = "Tessaly HTTP Client/4.5";
+    static constexpr TCacheOptions DefaultCacheOptions =
+        SetOf(coReloadIfNoExpireInformation, coReloadUpdatedObjects, coCreateTempFilesIfCantCache);
+    static constexpr TInternetOptions DefaultInternetOptions = SetOf(ioKeepConnection);
+    // Redirects followed in one request before the last answer stands.
+    static constexpr int MaxRedirects = 20;
+
+    // Published properties. The settings are taken when a transfer starts;
+    // changing them meanwhile affects the next transfer.
+    const std::string& AcceptTypes() const { return m_AcceptTypes; }
+    void SetAcceptTypes(const std::string& value) { m_AcceptTypes = value; }
+    bool IsAcceptTypesStored() const { return m_AcceptTypes != DefaultAcceptTypes; }
+    // Extra request header lines, one per entry.
+    const std::vector<std::string>& AddHeaders() const { return m_AddHeaders; }
+    void SetAddHeaders(const std::vector<std::string>& value) { m_AddHeaders = value; }
+    // Empty sends no agent header.
+    const std::string& Agent() const { return m_Agent; }
+    void SetAgent(const std::string& value) { m_Agent = value; }
+    THttpClientProxy& Proxy() { return m_Proxy; }
+    const THttpClientProxy& Proxy() const { return m_Proxy; }
+    void SetProxy(const THttpClientProxy* value) { m_Proxy.Assign(value); }
+    const std::string& URL() const { return m_URL; }
+    void SetURL(const std::string& value) { m_URL = value; }
+    TCacheOptions CacheOptions() const { return m_CacheOptions; }
+    void SetCacheOptions(TCacheOptions value) { m_CacheOptions = value; }
+    TInternetOptions InternetOptions() const { return m_InternetOptions; }
+    void SetInternetOptions(TInternetOptions value) { m_InternetOptions = value; }
+    const std::string& OutputFileName() const { return m_OutputFileName; }
+    void SetOutputFileName(const std::string& value) { m_OutputFileName = value; }
+    // Files have no hidden or temporary attribute here; kept for the interface.
+    bool HideOutputFile() const { return m_HideOutputFile; }
+    void SetHideOutputFile(bool value) { m_HideOutputFile = value; }
+    const std::string& POSTData() const { return m_POSTData; }
+    void SetPOSTData(const std::string& value) { m_POSTData = value; }
+    THttpClientRange& Range() { return m_Range; }
+    const THttpClientRange& Range() const { return m_Range; }
+    void SetRange(const THttpClientRange* value) { m_Range.Assign(value); }
+    const std::string& Referer() const { return m_Referer; }
+    void SetReferer(const std::string& value) { m_Referer = value; }
+    THttpClientRequestMethod RequestMethod() const { return m_RequestMethod; }
+    void SetRequestMethod(THttpClientRequestMethod value) { m_RequestMethod = value; }
+    THttpClientTimeouts& Timeouts() { return m_Timeouts; }
+    const THttpClientTimeouts& Timeouts() const { return m_Timeouts; }
+    void SetTimeouts(const THttpClientTimeouts* value) { m_Timeouts.Assign(value); }
+    TThreadPriority ThreadPriority() const { return m_Worker.Priority(); }
+    void SetThreadPriority(TThreadPriority value) { m_Worker.SetPriority(value); }
+    int TransferBufferSize() const { return m_TransferBufferSize; }
+    // Kept within 255 to 2147483647.
+    void SetTransferBufferSize(long long value);
+    bool WaitThread() const { return m_WaitThread; }
+    void SetWaitThread(bool value) { m_WaitThread = value; }
+    unsigned WaitTimeout() const { return m_WaitTimeout; }
+    void SetWaitTimeout(unsigned value) { m_WaitTimeout = value; }
+    bool WorkOffline() const { return m_WorkOffline; }
+    void SetWorkOffline(bool value) { m_WorkOffline = value; }
+
+    // Starts a transfer of URL; false, changing nothing, while one runs.
+    // resumeFrom and rangeEnd (0: to the end) ask for a byte range. With
+    // forceWait or WaitThread it returns when the transfer has ended, events
+    // running meanwhile; false then means the wait ran out and the transfer
+    // was killed.
+    bool BeginDownload(unsigned long long resumeFrom = 0, unsigned long long rangeEnd = 0,
+                       bool forceWait = false);
+    // Stops the running transfer: at once on this thread when immediately is
+    // set, otherwise at the worker's next check. OnAborted is the only
+    // outcome event that follows. Does nothing when no transfer runs.
+    void CancelTransfer(bool deleteOutputFile, bool immediately);
+
+    // A transfer was started and its outcome is not yet being reported.
+    bool TransferActive() const { return m_TransferActive; }
+    // The last transfer succeeded (valid from its end on).
+    bool Succeeded() const;
+    // Status of the last answer; -1 until one was read.
+    int HTTPStatus() const;
+
+    TNotifyEvent OnAborted;
+    TNotifyEvent OnAnyError;
+    THttpClientConnLostEvent OnConnLost;
+    THttpClientDoneEvent OnDone;
+    TNotifyEvent OnDoneInterrupted;
+    THttpClientHeaderInfoEvent OnHeaderInfo;
+    TNotifyEvent OnHostUnreachable;
+    THttpClientErrorEvent OnHTTPError;
+    TNotifyEvent OnOutputFileError;
+    THttpClientPasswordRequestEvent OnPasswordRequest;
+    THttpClientProgressEvent OnProgress;
+    THttpClientProxyAuthenticationEvent OnProxyAuthenticationRequest;
+    THttpClientRedirected OnRedirected;
+    THttpClientUploadProgressEvent OnUploadProgress;
+    THttpClientUploadFieldRequest OnUploadFieldRequest;
+    TWorkerThreadWaitTimeoutExpired OnWaitTimeoutExpired;
+
+  private:
+    friend class THttpTransfer;
+
+    // On the worker: steps 1 to 11 of a transfer; a carried-out stop
+    // reports OnAborted itself and skips FinishTransfer.
+    void RunTransfer(TEventWorkerThread& thread);
+    // On the user-interface thread after RunTransfer: the outcome events.
+    void FinishTransfer(TEventWorkerThread& thread);
+    void WorkerError(TEventWorkerThread& thread);
+    void WaitTimeoutExpired(bool& terminateThread);
+    // Back to idle after a stop, then OnAborted.
+    void Aborted();
+    // Calls a handler, dropping what it throws: a handler's error must not
+    // keep the client from reaching its next state.
+    template <typename F> void Raise(F&& call);
+
+    // Library handles live across transfers so connections are reused.
+    CURL* AcquireHandle();
+    void ReleaseHandle(CURL* handle);
+
+    std::string m_AcceptTypes = DefaultAcceptTypes;
+    std::vector<std::string> m_AddHeaders;
+    std::string m_Agent = DefaultAgent;
+    THttpClientProxy m_Proxy;
+    std::string m_URL;
+    TCacheOptions m_CacheOptions = DefaultCacheOptions;
+    TInternetOptions m_InternetOptions = DefaultInternetOptions;
+    std::string m_OutputFileName;
+    bool m_HideOutputFile = false;
+    std::string m_POSTData;
+    THttpClientRange m_Range;
+    std::string m_Referer;
+    THttpClientRequestMethod m_RequestMethod = rmAutoDetect;
+    THttpClientTimeouts m_Timeouts;
+    int m_TransferBufferSize = 4096;
+    bool m_WaitThread = false;
+    unsigned m_WaitTimeout = 0;
+    bool m_WorkOffline = false;
+
+    bool m_TransferActive = false;
+    // Refuses a new start until the outcome has been reported.
+    bool m_Busy = false;
+    std::shared_ptr<THttpTransfer> m_Transfer;
+
+    std::mutex m_HandleLock;
+    CURL* m_IdleHandle = nullptr;
+
+    TCustomWorkerThread m_Worker;
+};

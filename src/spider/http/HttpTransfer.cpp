@@ -1,0 +1,643 @@
+#include "HttpTransfer.h"
+
+#include "CustomHttpClient.h"
+#include "HttpDate.h"
+#include "WorkerThread.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <unistd.h>
+
+namespace {
+
+// A header value that does not fit the query buffer of 4096 bytes (with its
+// terminating zero) counts as absent.
+constexpr size_t kHeaderValueLimit = 4095;
+
+std::string Trim(const std::string& s) {
+    size_t b = 0;
+    size_t e = s.size();
+    while (b < e && (s[b] == ' ' || s[b] == '\t' || s[b] == '\r' || s[b] == '\n'))
+        ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r' || s[e - 1] == '\n'))
+        --e;
+    return s.substr(b, e - b);
+}
+
+bool SameText(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+long long NowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// The realm of an authenticate header: the text after the first `="`,
+// less its last character (the closing quote).
+std::string RealmOf(const std::string& header) {
+    size_t at = header.find("=\"");
+    if (at == std::string::npos)
+        return {};
+    std::string rest = header.substr(at + 2);
+    if (!rest.empty())
+        rest.pop_back();
+    return rest;
+}
+
+// A ";"-separated bypass list as libcurl's comma-separated one; "*.host"
+// becomes "host", which libcurl matches with its subdomains.
+std::string NoProxyList(const std::string& bypass) {
+    std::string result;
+    std::string item;
+    auto flush = [&] {
+        item = Trim(item);
+        if (item.rfind("*.", 0) == 0)
+            item = item.substr(2);
+        if (!item.empty() && item != "<local>") {
+            if (!result.empty())
+                result += ',';
+            result += item;
+        }
+        item.clear();
+    };
+    for (char c : bypass) {
+        if (c == ';' || c == ',' || c == ' ' || c == '\t')
+            flush();
+        else
+            item += c;
+    }
+    flush();
+    return result;
+}
+
+std::string GetPart(CURLU* url, CURLUPart part, unsigned flags = 0) {
+    char* value = nullptr;
+    std::string result;
+    if (curl_url_get(url, part, &value, flags) == CURLUE_OK && value)
+        result = value;
+    curl_free(value);
+    return result;
+}
+
+} // namespace
+
+THttpTransfer::THttpTransfer(TCustomHttpClient& client)
+    : URL(client.m_URL), AcceptTypes(client.m_AcceptTypes), AddHeaders(client.m_AddHeaders),
+      Agent(client.m_Agent), Proxy(client.m_Proxy), CacheOptions(client.m_CacheOptions),
+      InternetOptions(client.m_InternetOptions), OutputFileName(client.m_OutputFileName),
+      POSTData(client.m_POSTData), Range(client.m_Range), Referer(client.m_Referer),
+      RequestMethod(client.m_RequestMethod), Timeouts(client.m_Timeouts),
+      TransferBufferSize(client.m_TransferBufferSize), WorkOffline(client.m_WorkOffline),
+      Username(client.Username()), Password(client.Password()), m_Client(client),
+      m_HasHeaderInfo(bool(client.OnHeaderInfo)), m_HasProgress(bool(client.OnProgress)),
+      m_HasPasswordRequest(bool(client.OnPasswordRequest)),
+      m_HasProxyAuthentication(bool(client.OnProxyAuthenticationRequest)),
+      m_HasRedirected(bool(client.OnRedirected)) {}
+
+THttpTransfer::~THttpTransfer() {
+    CloseHandles();
+}
+
+void THttpTransfer::CloseHandles() {
+    if (m_HeaderList) {
+        curl_slist_free_all(m_HeaderList);
+        m_HeaderList = nullptr;
+    }
+    if (m_Curl) {
+        m_Client.ReleaseHandle(m_Curl);
+        m_Curl = nullptr;
+    }
+    if (TargetIsFile && Target)
+        static_cast<THttpClientFileStream*>(Target.get())->Close();
+}
+
+void THttpTransfer::DeleteOutputFile() {
+    if (TargetIsFile && !OutputFileName.empty())
+        ::unlink(OutputFileName.c_str());
+}
+
+bool THttpTransfer::RunInUIThread(const std::function<void()>& proc) {
+    bool ran = m_Thread->RunInUIThread(proc);
+    TouchActivity();
+    return ran;
+}
+
+void THttpTransfer::TouchActivity() {
+    m_LastActivityMs = NowMs();
+}
+
+long long THttpTransfer::ElapsedMs() const {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now() - m_StartTick).count();
+}
+
+void THttpTransfer::CheckStop() {
+    if (m_Thread->StopRequested())
+        throw EStopTransfer{};
+}
+
+void THttpTransfer::Run(TEventWorkerThread& thread) {
+    m_Thread = &thread;
+    // 1
+    HTTPStatus = -1;
+    ContentTypeText.clear();
+    m_StartTick = std::chrono::steady_clock::now();
+    ContinueDownload = true;
+    // 2
+    if (!CrackURL())
+        return;
+    CheckStop();
+    // 3: offline there is no cache to answer from, so nothing can be fetched.
+    if (WorkOffline)
+        return;
+    // The shared handle may carry cookies by now; a transfer without cookies
+    // takes a handle of its own.
+    m_Curl = InSet(InternetOptions, ioNoCookies) ? curl_easy_init() : m_Client.AcquireHandle();
+    if (!m_Curl)
+        return;
+    // 4 to 11: libcurl connects, sends and reads within one call; the header
+    // callback takes the decisions between status and body.
+    for (;;) {
+        CheckStop();
+        CURLcode result = Send();
+        CheckStop();
+        if (m_Error)
+            std::rethrow_exception(m_Error);
+        switch (m_Next) {
+        case TNext::SendAgain:
+            continue;
+        case TNext::AskWhole:
+            m_AskWholeEntity = true;
+            continue;
+        case TNext::AskedWhole:
+            m_AskWholeEntity = false;
+            if (m_WholeLength == static_cast<std::int64_t>(ResumeFrom)) {
+                // The data was complete already.
+                Succeeded = true;
+                return;
+            }
+            HTTPStatus = -1;
+            ResumeFrom = 0;
+            continue;
+        case TNext::Body: {
+            const int status = HTTPStatus;
+            const bool clean = result == CURLE_OK && !m_TimedOut;
+            // A read that failed is not a success even when no length was
+            // announced to compare with.
+            Succeeded = (status == 200 || status == 206) && clean &&
+                        (Announced == 0 || !Target || Received == Announced);
+            return;
+        }
+        case TNext::NoTarget:
+            Succeeded = HTTPStatus == 200 || HTTPStatus == 206;
+            return;
+        case TNext::Interrupted:
+        case TNext::Nothing:
+            return;
+        }
+    }
+}
+
+bool THttpTransfer::CrackURL() {
+    std::string address = URL;
+    if (address.find("://") == std::string::npos)
+        address = "http://" + address;
+    CURLU* url = curl_url();
+    if (!url)
+        return false;
+    bool ok =
+        curl_url_set(url, CURLUPART_URL, address.c_str(),
+                     CURLU_URLENCODE | CURLU_ALLOW_SPACE | CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK;
+    if (ok) {
+        m_Scheme = GetPart(url, CURLUPART_SCHEME);
+        std::transform(m_Scheme.begin(), m_Scheme.end(), m_Scheme.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        std::string user = GetPart(url, CURLUPART_USER, CURLU_URLDECODE);
+        std::string password = GetPart(url, CURLUPART_PASSWORD, CURLU_URLDECODE);
+        m_User = user.empty() ? Username : user;
+        m_Password = password.empty() ? Password : password;
+        // The credentials go to the library as options, not in the address.
+        curl_url_set(url, CURLUPART_USER, nullptr, 0);
+        curl_url_set(url, CURLUPART_PASSWORD, nullptr, 0);
+        curl_url_set(url, CURLUPART_FRAGMENT, nullptr, 0);
+        m_RequestURL = GetPart(url, CURLUPART_URL);
+        ok = (m_Scheme == "http" || m_Scheme == "https") && !m_RequestURL.empty();
+    }
+    curl_url_cleanup(url);
+    return ok;
+}
+
+std::string THttpTransfer::RangeLine() const {
+    if (m_AskWholeEntity)
+        return "RANGE: bytes=0-";
+    unsigned long long start = ResumeFrom;
+    unsigned long long end = RangeEnd;
+    if (start == 0 && end == 0) {
+        start = Range.StartRange;
+        end = Range.EndRange;
+    }
+    if (start == 0 && end == 0)
+        return {};
+    std::string line = "RANGE: bytes=" + std::to_string(start) + "-";
+    if (end != 0)
+        line += std::to_string(end);
+    return line;
+}
+
+void THttpTransfer::SetUpRequest() {
+    CURL* h = m_Curl;
+    // Options start afresh for every request; live connections, cookies and
+    // the name cache stay with the handle.
+    curl_easy_reset(h);
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(h, CURLOPT_URL, m_RequestURL.c_str());
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, InSet(InternetOptions, ioNoAutoRedirect) ? 0L : 1L);
+    curl_easy_setopt(h, CURLOPT_MAXREDIRS, static_cast<long>(TCustomHttpClient::MaxRedirects));
+    curl_easy_setopt(h, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    if (!Agent.empty())
+        curl_easy_setopt(h, CURLOPT_USERAGENT, Agent.c_str());
+
+    switch (Proxy.AccessType) {
+    case atPreconfig: // libcurl reads the *_proxy environment variables itself
+        break;
+    case atDirect:
+        curl_easy_setopt(h, CURLOPT_PROXY, "");
+        break;
+    case atUseProxy: {
+        std::string proxy = Proxy.ProxyServer + ":" + std::to_string(Proxy.ProxyPort);
+        curl_easy_setopt(h, CURLOPT_PROXY, proxy.c_str());
+        std::string bypass = NoProxyList(Proxy.ProxyBypass);
+        curl_easy_setopt(h, CURLOPT_NOPROXY, bypass.c_str());
+        break;
+    }
+    }
+    if (m_ProxyCredentials) {
+        curl_easy_setopt(h, CURLOPT_PROXYUSERNAME, m_ProxyUser.c_str());
+        curl_easy_setopt(h, CURLOPT_PROXYPASSWORD, m_ProxyPassword.c_str());
+    }
+    if (!InSet(InternetOptions, ioNoAuthentication) && (!m_User.empty() || !m_Password.empty())) {
+        curl_easy_setopt(h, CURLOPT_USERNAME, m_User.c_str());
+        curl_easy_setopt(h, CURLOPT_PASSWORD, m_Password.c_str());
+    }
+    if (Timeouts.ConnectTimeout != 0)
+        curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(Timeouts.ConnectTimeout));
+    if (!InSet(InternetOptions, ioKeepConnection))
+        curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L);
+    if (!InSet(InternetOptions, ioNoCookies))
+        curl_easy_setopt(h, CURLOPT_COOKIELIST,
+                         "Set-Cookie:"); // starts the cookie engine, kept for the handle's life
+    if (InSet(InternetOptions, ioIgnoreCertificateInvalid))
+        curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 0L);
+
+    // Request headers: the accept type, the extra lines, the range line.
+    if (m_HeaderList) {
+        curl_slist_free_all(m_HeaderList);
+        m_HeaderList = nullptr;
+    }
+    auto add = [this](const std::string& line) {
+        curl_slist* list = curl_slist_append(m_HeaderList, line.c_str());
+        if (!list)
+            throw std::bad_alloc();
+        m_HeaderList = list;
+    };
+    add(AcceptTypes.empty() ? "Accept:" : "Accept: " + AcceptTypes);
+    add("Expect:");
+    if (InSet(CacheOptions, coPragmaNoCache))
+        add("Pragma: no-cache");
+    for (const auto& line : AddHeaders)
+        if (!Trim(line).empty())
+            add(line);
+    std::string range = RangeLine();
+    if (!range.empty())
+        add(range);
+
+    const bool post =
+        RequestMethod == rmPOST || (RequestMethod == rmAutoDetect && !POSTData.empty());
+    if (post) {
+        add("Content-Type: application/x-www-form-urlencoded");
+        curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(POSTData.size()));
+        curl_easy_setopt(h, CURLOPT_POSTFIELDS, POSTData.data());
+    } else {
+        curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
+    }
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, m_HeaderList);
+    if (!Referer.empty())
+        curl_easy_setopt(h, CURLOPT_REFERER, Referer.c_str());
+
+    long buffer = std::clamp(TransferBufferSize, 1024, 512 * 1024);
+    curl_easy_setopt(h, CURLOPT_BUFFERSIZE, buffer);
+    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &THttpTransfer::HeaderCallback);
+    curl_easy_setopt(h, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &THttpTransfer::WriteCallback);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &THttpTransfer::ProgressCallback);
+    curl_easy_setopt(h, CURLOPT_XFERINFODATA, this);
+    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+}
+
+CURLcode THttpTransfer::Send() {
+    SetUpRequest();
+    m_Block.clear();
+    m_BlockStatus = 0;
+    m_FinalSeen = false;
+    m_Redirects = 0;
+    m_Next = TNext::Nothing;
+    m_TimedOut = false;
+    TouchActivity();
+    return curl_easy_perform(m_Curl);
+}
+
+size_t THttpTransfer::HeaderCallback(char* data, size_t size, size_t count, void* self) {
+    auto& t = *static_cast<THttpTransfer*>(self);
+    const size_t length = size * count;
+    if (t.m_FinalSeen)
+        return length; // trailers of a chunked body
+    if (t.m_Thread->StopRequested())
+        return 0;
+    t.TouchActivity();
+    try {
+        std::string line(data, length);
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+            line.pop_back();
+        if (line.empty())
+            return t.EndOfHeaderBlock() ? length : 0;
+        if (line.rfind("HTTP/", 0) == 0) {
+            t.m_Block.clear();
+            size_t blank = line.find(' ');
+            t.m_BlockStatus = 0;
+            if (blank != std::string::npos) {
+                std::string code = line.substr(blank + 1, 3);
+                if (code.size() == 3 && std::all_of(code.begin(), code.end(), ::isdigit))
+                    t.m_BlockStatus = std::stoi(code);
+            }
+            t.m_Block.push_back(line);
+        } else if ((line[0] == ' ' || line[0] == '\t') && !t.m_Block.empty()) {
+            // A folded continuation of the previous line.
+            t.m_Block.back().push_back(' ');
+            t.m_Block.back().append(Trim(line));
+        } else {
+            t.m_Block.push_back(line);
+        }
+        return length;
+    } catch (...) {
+        t.m_Error = std::current_exception();
+        return 0;
+    }
+}
+
+std::string THttpTransfer::Header(const std::string& name) const {
+    for (size_t i = 1; i < m_Block.size(); ++i) {
+        const std::string& line = m_Block[i];
+        size_t colon = line.find(':');
+        if (colon == std::string::npos || !SameText(Trim(line.substr(0, colon)), name))
+            continue;
+        std::string value = Trim(line.substr(colon + 1));
+        return value.size() > kHeaderValueLimit ? std::string() : value;
+    }
+    return {};
+}
+
+bool THttpTransfer::HasHeader(const std::string& name) const {
+    return !Header(name).empty();
+}
+
+std::string THttpTransfer::ResolveRedirect(const std::string& location) const {
+    char* current = nullptr;
+    curl_easy_getinfo(m_Curl, CURLINFO_EFFECTIVE_URL, &current);
+    CURLU* url = curl_url();
+    std::string result = location;
+    if (url) {
+        if (current)
+            curl_url_set(url, CURLUPART_URL, current, 0);
+        if (curl_url_set(url, CURLUPART_URL, location.c_str(),
+                         CURLU_URLENCODE | CURLU_ALLOW_SPACE) == CURLUE_OK)
+            result = GetPart(url, CURLUPART_URL);
+        curl_url_cleanup(url);
+    }
+    return result;
+}
+
+bool THttpTransfer::EndOfHeaderBlock() {
+    const int status = m_BlockStatus;
+    if (status >= 100 && status < 200) {
+        m_Block.clear(); // an interim answer
+        return true;
+    }
+    const std::string location = Header("Location");
+    if (status >= 300 && status < 400 && !location.empty() &&
+        !InSet(InternetOptions, ioNoAutoRedirect) &&
+        m_Redirects < TCustomHttpClient::MaxRedirects) {
+        // libcurl follows this one; its body is not ours.
+        ++m_Redirects;
+        if (m_HasRedirected) {
+            std::string newURL = ResolveRedirect(location);
+            RunInUIThread([&] {
+                if (m_Client.OnRedirected)
+                    m_Client.OnRedirected(&m_Client, newURL);
+            });
+        }
+        m_Block.clear();
+        return !m_Thread->StopRequested();
+    }
+
+    m_FinalSeen = true;
+    HTTPStatus = status;
+    if (m_AskWholeEntity) {
+        // Only the length of the whole entity was wanted.
+        std::string length = Header("Content-Length");
+        m_WholeLength = length.empty() ? 0 : std::strtoll(length.c_str(), nullptr, 10);
+        m_Next = TNext::AskedWhole;
+        return false;
+    }
+    if (HandleSpecialStatus(status))
+        return !m_Thread->StopRequested();
+    if (!HandleHeaders(status))
+        return false;
+    MakeTarget(status);
+    return m_Next == TNext::Body && !m_Thread->StopRequested();
+}
+
+// 401, 407 and 416 with resuming: true when the request is to be sent
+// again, the body of this answer being dropped.
+bool THttpTransfer::HandleSpecialStatus(int status) {
+    if (status == 416 && ResumeFrom != 0) {
+        m_Next = TNext::AskWhole;
+        return true;
+    }
+    bool tryAgain = false;
+    if (status == 401 && m_HasPasswordRequest) {
+        const std::string realm = RealmOf(Header("WWW-Authenticate"));
+        std::string user = m_User;
+        std::string password = m_Password;
+        RunInUIThread([&] {
+            if (m_Client.OnPasswordRequest)
+                m_Client.OnPasswordRequest(&m_Client, realm, tryAgain);
+            user = m_Client.Username();
+            password = m_Client.Password();
+        });
+        m_User = user;
+        m_Password = password;
+    } else if (status == 407) {
+        if (!m_ProxyAuthTried) {
+            m_ProxyAuthTried = true;
+            m_ProxyUser = Proxy.ProxyUsername;
+            m_ProxyPassword = Proxy.ProxyPassword;
+            m_ProxyCredentials = true;
+            tryAgain = true;
+        } else if (m_HasProxyAuthentication) {
+            std::string user = m_ProxyUser;
+            std::string password = m_ProxyPassword;
+            RunInUIThread([&] {
+                if (m_Client.OnProxyAuthenticationRequest) {
+                    m_Client.OnProxyAuthenticationRequest(&m_Client, user, password, tryAgain);
+                    m_Client.Proxy().ProxyUsername = user;
+                    m_Client.Proxy().ProxyPassword = password;
+                }
+            });
+            m_ProxyUser = user;
+            m_ProxyPassword = password;
+            m_ProxyCredentials = true;
+        }
+    }
+    if (tryAgain)
+        m_Next = TNext::SendAgain;
+    return tryAgain;
+}
+
+// Step 10: false when the header handler cleared ContinueDownload.
+bool THttpTransfer::HandleHeaders(int status) {
+    ContentTypeText = Header("Content-Type");
+    std::string length = Header("Content-Length");
+    Announced = 0;
+    if (!length.empty() && std::all_of(length.begin(), length.end(), ::isdigit) &&
+        length.size() < 19)
+        Announced = std::stoll(length);
+    if (!HasHeader("Content-Range"))
+        ResumeFrom = 0;
+    if (!m_HasHeaderInfo)
+        return true;
+
+    std::string raw;
+    for (const auto& line : m_Block)
+        raw += line + "\r\n";
+    raw += "\r\n";
+    if (raw.size() > kHeaderValueLimit)
+        raw.clear();
+    const std::string language = Header("Content-Language");
+    const std::string encoding = Header("Content-Encoding");
+    const std::string location = Header("Location");
+    const std::string etag = Header("ETag");
+    const TDateTime date = ParseHTTPDate(Header("Date"));
+    const TDateTime lastModified = ParseHTTPDate(Header("Last-Modified"));
+    const TDateTime expires = ParseHTTPDate(Header("Expires"));
+    const std::int64_t contentLength = Announced + static_cast<std::int64_t>(ResumeFrom);
+    bool continueDownload = ContinueDownload;
+    RunInUIThread([&] {
+        if (m_Client.OnHeaderInfo)
+            m_Client.OnHeaderInfo(&m_Client, status, raw, ContentTypeText, language, encoding,
+                                  contentLength, location, date, lastModified, expires, etag,
+                                  continueDownload);
+    });
+    ContinueDownload = continueDownload;
+    if (!continueDownload) {
+        m_Next = TNext::Interrupted;
+        return false;
+    }
+    return true;
+}
+
+// Step 11: the body goes to the output file or to memory.
+void THttpTransfer::MakeTarget(int status) {
+    m_Next = TNext::Body;
+    if ((status == 200 || status == 206) && !OutputFileName.empty()) {
+        CheckStop();
+        auto file = std::make_unique<THttpClientFileStream>(OutputFileName, ResumeFrom != 0,
+                                                            static_cast<std::int64_t>(ResumeFrom));
+        if (file->IsOpen()) {
+            Target = std::move(file);
+            TargetIsFile = true;
+            return;
+        }
+        if (Announced > 0) {
+            OutputFileFailed = true;
+            m_Next = TNext::NoTarget;
+            return;
+        }
+    }
+    auto memory = std::make_unique<TMemoryStream>();
+    memory->Reserve(Announced);
+    Target = std::move(memory);
+}
+
+size_t THttpTransfer::WriteCallback(char* data, size_t size, size_t count, void* self) {
+    auto& t = *static_cast<THttpTransfer*>(self);
+    const size_t length = size * count;
+    t.TouchActivity();
+    if (t.m_Thread->StopRequested())
+        return 0;
+    if (!t.m_FinalSeen || t.m_Next != TNext::Body || !t.Target)
+        return length; // the body of an answer that is not read
+    try {
+        const size_t block = static_cast<size_t>(std::max(1, t.TransferBufferSize));
+        for (size_t at = 0; at < length; at += block) {
+            if (t.m_Thread->StopRequested())
+                return 0;
+            if (!t.ReceiveBlock(data + at, std::min(block, length - at)))
+                return 0;
+        }
+        return length;
+    } catch (...) {
+        t.m_Error = std::current_exception();
+        return 0;
+    }
+}
+
+bool THttpTransfer::ReceiveBlock(const char* data, size_t count) {
+    if (!Target->Write(data, static_cast<std::int64_t>(count)))
+        return false;
+    Received += static_cast<std::int64_t>(count);
+    if (!m_HasProgress)
+        return true;
+
+    const std::int64_t resume = static_cast<std::int64_t>(ResumeFrom);
+    const std::int64_t dataSize = Announced + resume;
+    const std::int64_t bytesRead = Received + resume;
+    const std::int64_t elapsed = ElapsedMs() / 1000;
+    double percents =
+        dataSize == 0 ? 0.0 : std::round(double(bytesRead) * 100.0 / double(dataSize));
+    // Never beyond 100, even when more arrives than was announced.
+    const auto percentsDone = static_cast<std::uint8_t>(std::clamp(percents, 0.0, 100.0));
+    std::int64_t timeLeft = 0;
+    if (Announced > 0)
+        timeLeft = std::max<std::int64_t>(
+            0, std::llround(double(Announced) / double(Received) * double(elapsed)) - elapsed);
+    float rate = static_cast<float>(double(Received) / 1024.0);
+    if (elapsed != 0)
+        rate /= static_cast<float>(elapsed);
+    TStream* stream = Target.get();
+    RunInUIThread([&] {
+        if (m_Client.OnProgress)
+            m_Client.OnProgress(&m_Client, ContentTypeText, dataSize, bytesRead, elapsed, timeLeft,
+                                percentsDone, rate, stream);
+    });
+    return true;
+}
+
+int THttpTransfer::ProgressCallback(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    auto& t = *static_cast<THttpTransfer*>(self);
+    if (t.m_Thread->StopRequested())
+        return 1;
+    const unsigned limit = t.Timeouts.ReceiveTimeout;
+    if (limit != 0 && NowMs() - t.m_LastActivityMs > static_cast<long long>(limit)) {
+        t.m_TimedOut = true;
+        return 1;
+    }
+    return 0;
+}

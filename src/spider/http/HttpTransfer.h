@@ -1,0 +1,134 @@
+#pragma once
+
+// One transfer of the HTTP client: the settings taken at its start, its
+// state, and the libcurl work of steps 1 to 11 on the worker thread.
+
+#include "HttpClientProxy.h"
+#include "HttpClientRange.h"
+#include "HttpClientTimeouts.h"
+#include "HttpClientTypes.h"
+#include "HttpStreams.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <curl/curl.h>
+
+class TCustomHttpClient;
+class TEventWorkerThread;
+
+// Thrown by CheckStop when a stop was asked; never leaves the client.
+struct EStopTransfer {};
+
+class THttpTransfer {
+  public:
+    // Takes the client's settings; runs on the user-interface thread.
+    explicit THttpTransfer(TCustomHttpClient& client);
+    ~THttpTransfer();
+    THttpTransfer(const THttpTransfer&) = delete;
+    THttpTransfer& operator=(const THttpTransfer&) = delete;
+
+    // Steps 1 to 11 on the worker; throws EStopTransfer for a stop.
+    void Run(TEventWorkerThread& thread);
+    // Hands the library handle back and closes the output file handle.
+    void CloseHandles();
+    // Deletes the output file when this transfer wrote one.
+    void DeleteOutputFile();
+
+    // Settings.
+    std::string URL;
+    std::string AcceptTypes;
+    std::vector<std::string> AddHeaders;
+    std::string Agent;
+    THttpClientProxy Proxy;
+    TCacheOptions CacheOptions = 0;
+    TInternetOptions InternetOptions = 0;
+    std::string OutputFileName;
+    std::string POSTData;
+    THttpClientRange Range;
+    std::string Referer;
+    THttpClientRequestMethod RequestMethod = rmAutoDetect;
+    THttpClientTimeouts Timeouts;
+    int TransferBufferSize = 4096;
+    bool WorkOffline = false;
+    std::string Username;
+    std::string Password;
+
+    // State.
+    unsigned long long ResumeFrom = 0;
+    unsigned long long RangeEnd = 0;
+    std::atomic<int> HTTPStatus{-1};
+    std::atomic<bool> Succeeded{false};
+    std::atomic<bool> ContinueDownload{true};
+    std::atomic<bool> DeleteOnStop{false};
+    std::int64_t Announced = 0;
+    std::int64_t Received = 0;
+    std::string ContentTypeText;
+    std::unique_ptr<TStream> Target;
+    std::atomic<bool> TargetIsFile{false};
+    // The output file could not be made and the body was not received.
+    bool OutputFileFailed = false;
+
+  private:
+    enum class TNext { Nothing, SendAgain, AskWhole, AskedWhole, Body, NoTarget, Interrupted };
+
+    static size_t HeaderCallback(char* data, size_t size, size_t count, void* self);
+    static size_t WriteCallback(char* data, size_t size, size_t count, void* self);
+    static int ProgressCallback(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
+
+    bool CrackURL();
+    void SetUpRequest();
+    CURLcode Send();
+    void CheckStop();
+    bool EndOfHeaderBlock();
+    bool HandleSpecialStatus(int status);
+    bool HandleHeaders(int status);
+    void MakeTarget(int status);
+    bool ReceiveBlock(const char* data, size_t count);
+    std::string Header(const std::string& name) const;
+    bool HasHeader(const std::string& name) const;
+    std::string ResolveRedirect(const std::string& location) const;
+    std::string RangeLine() const;
+    bool RunInUIThread(const std::function<void()>& proc);
+    void TouchActivity();
+    long long ElapsedMs() const;
+
+    TCustomHttpClient& m_Client;
+    TEventWorkerThread* m_Thread = nullptr;
+    bool m_HasHeaderInfo = false;
+    bool m_HasProgress = false;
+    bool m_HasPasswordRequest = false;
+    bool m_HasProxyAuthentication = false;
+    bool m_HasRedirected = false;
+
+    CURL* m_Curl = nullptr;
+    curl_slist* m_HeaderList = nullptr;
+    std::string m_RequestURL;
+    std::string m_Scheme;
+    std::string m_User;
+    std::string m_Password;
+    std::string m_ProxyUser;
+    std::string m_ProxyPassword;
+    bool m_ProxyCredentials = false;
+    bool m_ProxyAuthTried = false;
+    bool m_AskWholeEntity = false;
+
+    // The response being read.
+    std::vector<std::string> m_Block;
+    int m_BlockStatus = 0;
+    bool m_FinalSeen = false;
+    int m_Redirects = 0;
+    TNext m_Next = TNext::Nothing;
+    std::int64_t m_WholeLength = 0;
+    bool m_TimedOut = false;
+    std::exception_ptr m_Error;
+
+    std::chrono::steady_clock::time_point m_StartTick;
+    std::atomic<long long> m_LastActivityMs{0};
+};
