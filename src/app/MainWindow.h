@@ -1,6 +1,7 @@
 #pragma once
 // The main window: three wizard steps over one map profile.
 #include "MapProfile.h"
+#include "Prompts.h"
 #include "SiteMapSettings.h"
 #include "SiteTree.h"
 
@@ -111,6 +112,9 @@ class TfrmSiteMapMain : public QMainWindow {
 
   private:
     // Profile commands
+    // The open-file chooser shared by the index page and the profile: it starts
+    // in the folder of current (else the Profiles folder) with current preset.
+    static FileRequest OpenChooser(const std::string& filter, const std::string& current);
     void OpenCommand();
     bool AskSaveChanges();
     void ReadSettings();

@@ -223,20 +223,26 @@ bool TfrmSiteMapMain::AskSaveChanges() {
     return answer == No;
 }
 
+FileRequest TfrmSiteMapMain::OpenChooser(const std::string& filter, const std::string& current) {
+    FileRequest req;
+    req.kind = FileRequest::Open;
+    req.filter = filter;
+    std::string folder = ExtractFilePath(current);
+    std::string profiles = ProgramFolder() + "Profiles/";
+    if (DirectoryExists(folder))
+        req.initialFolder = folder;
+    else if (DirectoryExists(profiles))
+        req.initialFolder = profiles;
+    if (FileExists(current))
+        req.fileName = current;
+    return req;
+}
+
 void TfrmSiteMapMain::OpenCommand() {
     if (Profile.Modified && !AskSaveChanges())
         return;
-    FileRequest req;
-    req.kind = FileRequest::Open;
-    req.filter = kProfileFilter;
-    std::string folder = ExtractFilePath(Profile.FileName());
-    if (DirectoryExists(folder))
-        req.initialFolder = folder;
-    else if (DirectoryExists(ProgramFolder() + "Profiles/"))
-        req.initialFolder = ProgramFolder() + "Profiles/";
-    if (FileExists(Profile.FileName()))
-        req.fileName = Profile.FileName();
-    std::optional<std::string> chosen = prompts().chooseFile(req);
+    std::optional<std::string> chosen =
+        prompts().chooseFile(OpenChooser(kProfileFilter, Profile.FileName()));
     if (!chosen)
         return;
     if (Step != 0) {

@@ -380,21 +380,14 @@ void TfrmSiteMapMain::editIndexChange() {
 }
 
 void TfrmSiteMapMain::ChooseIndexPage() {
+    std::string current = ss(editIndex->text());
     FileRequest req;
+    if (!current.empty())
+        req = OpenChooser({}, current);
     req.kind = FileRequest::Open;
     req.filter = "HTML Files (*.htm, *.html, *.shtm, *.shtml, *.php, *.php4, *.php5, *.asp, "
                  "*.pdf, *.swf)|*.htm;*.html;*.shtm;*.shtml;*.php;*.php4;*.php5;*.asp;*.pdf;*.swf;"
                  "|All Files (*.*)|*.*";
-    std::string current = ss(editIndex->text());
-    if (!current.empty()) {
-        std::string folder = ExtractFilePath(current);
-        if (DirectoryExists(folder))
-            req.initialFolder = folder;
-        else if (DirectoryExists(ProgramFolder() + "Profiles/"))
-            req.initialFolder = ProgramFolder() + "Profiles/";
-        if (FileExists(current))
-            req.fileName = current;
-    }
     std::optional<std::string> chosen = prompts().chooseFile(req);
     if (!chosen)
         return;

@@ -85,9 +85,7 @@ class ItemDialog : public MainWindowTest {
   protected:
     void SetUp() override {
         MainWindowTest::SetUp();
-        open();
-        find<QLineEdit>("editWebsite")->setText("http://example.com/");
-        click("btnNext");
+        openOnResultsPage();
         auto rec = [](const char* text, ChangeFreqType f, double p) {
             TDataRec r;
             r.LinkText = text;

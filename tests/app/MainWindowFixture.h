@@ -63,6 +63,14 @@ class MainWindowTest : public ::testing::Test {
         return *window;
     }
 
+    // Opens the window and goes through a (website) search to the results page.
+    void openOnResultsPage() {
+        open();
+        find<QLineEdit>("editWebsite")->setText("http://example.com/");
+        click("btnNext");
+        ASSERT_EQ(window->Step, 2);
+    }
+
     template <class T> T* find(const char* name) {
         T* w = window->findChild<T*>(name);
         EXPECT_NE(w, nullptr) << name;

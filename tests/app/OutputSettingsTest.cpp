@@ -11,9 +11,7 @@ class OutputSettings : public MainWindowTest {
   protected:
     void SetUp() override {
         MainWindowTest::SetUp();
-        open();
-        find<QLineEdit>("editWebsite")->setText("http://example.com/");
-        click("btnNext");
+        openOnResultsPage();
         TDataRec home;
         home.LinkText = "Home";
         home.LinkURL = "http://example.com/";

@@ -14,10 +14,7 @@ class ResultsTree : public MainWindowTest {
     // Home / docs (folder) / guide.html, logo.png; about.html
     void SetUp() override {
         MainWindowTest::SetUp();
-        open();
-        find<QLineEdit>("editWebsite")->setText("http://example.com/");
-        click("btnNext");
-        ASSERT_EQ(window->Step, 2);
+        openOnResultsPage();
         TSiteTree& t = window->tree();
         home = t.addItem(nullptr, item("Home", "/www/", "/www/"), iconFolder);
         docs = t.addItem(home, item("docs", "/www/docs/", "/www/docs/"), iconFolder);
