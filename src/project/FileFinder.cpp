@@ -16,9 +16,8 @@ namespace tessaly {
 namespace {
 
 struct Entry {
-    std::string name;
     bool isDir;
-    TFileInfo info;
+    TFileInfo info; // Name is the entry's name
 };
 
 TFileAttributes attributesOf(const std::string& name, const struct stat& st) {
@@ -32,34 +31,34 @@ TFileAttributes attributesOf(const std::string& name, const struct stat& st) {
     return a ? a : TFileAttributes(ffNormal);
 }
 
+using DirPtr = std::unique_ptr<DIR, int (*)(DIR*)>;
+
 // The folder's entries in the order the file system gives them; nothing when
 // it cannot be listed. An entry's status is read only when its type is not
 // known from the listing (links are followed: a link to a folder is a folder,
 // a dangling link an ordinary entry) or when needStatus says so.
-std::vector<Entry> listFolder(const std::string& folder, bool needStatus) {
+std::vector<Entry> listFolder(DIR* dir, bool needStatus) {
     std::vector<Entry> out;
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
     if (!dir)
         return out;
-    int fd = ::dirfd(dir.get());
-    while (dirent* d = ::readdir(dir.get())) {
-        std::string name = d->d_name;
-        if (name == "." || name == "..")
+    int fd = ::dirfd(dir);
+    while (dirent* d = ::readdir(dir)) {
+        const char* n = d->d_name;
+        if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
             continue;
-        Entry e{name, false, {name, 0, false, 0, 0}};
+        Entry e{false, {n, 0, false, 0, 0, -1}};
         bool typeKnown = d->d_type == DT_DIR || d->d_type == DT_REG;
         if (typeKnown && !needStatus) {
             e.isDir = d->d_type == DT_DIR;
-            e.info.Attr = e.isDir          ? TFileAttributes(ffDirectory)
-                          : name[0] == '.' ? TFileAttributes(ffHidden)
-                                           : TFileAttributes(ffNormal);
+            e.info.Attr = e.isDir       ? TFileAttributes(ffDirectory)
+                          : n[0] == '.' ? TFileAttributes(ffHidden)
+                                        : TFileAttributes(ffNormal);
         } else {
             struct stat st {};
-            if (::fstatat(fd, d->d_name, &st, 0) != 0 &&
-                ::fstatat(fd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            if (::fstatat(fd, n, &st, 0) != 0 && ::fstatat(fd, n, &st, AT_SYMLINK_NOFOLLOW) != 0)
                 continue;
             e.isDir = S_ISDIR(st.st_mode);
-            e.info.Attr = attributesOf(name, st);
+            e.info.Attr = attributesOf(e.info.Name, st);
             e.info.HasStatus = true;
             e.info.Size = st.st_size;
             e.info.Time = st.st_mtime;
@@ -134,27 +133,46 @@ void TFileFinder::visit(const std::string& folder) {
     // The read-only bit is the only attribute that needs an entry's status;
     // when the filter takes files with and without it, no status is read.
     bool needStatus = ((Attributes & ffNormal) != 0) != ((Attributes & ffReadonly) != 0);
-    std::vector<Entry> entries = listFolder(folder, needStatus);
-    for (const Entry& e : entries) {
+    DirPtr dir(::opendir(folder.c_str()), ::closedir);
+    std::vector<Entry> entries = listFolder(dir.get(), needStatus);
+    const int folderFd = dir ? ::dirfd(dir.get()) : -1;
+    for (Entry& e : entries) {
         if (stopped_)
             return;
-        if (e.name[0] == '.' || !matchesMask(e.name))
+        const std::string& name = e.info.Name;
+        if (name[0] == '.' || !matchesMask(name))
             continue;
         if (e.isDir && !(Attributes & ffDirectory))
             continue;
         TFileAttributes own = e.info.Attr & ~TFileAttributes(ffNormal);
         bool passes = own ? (own & Attributes) != 0 : (Attributes & ffNormal) != 0;
-        if (passes && OnFound)
+        if (passes && OnFound) {
+            e.info.FolderFd = folderFd;
             OnFound(*this, folder, e.info);
+            e.info.FolderFd = -1;
+        }
     }
+    // Only one folder is held open at a time, however deep the tree.
+    dir.reset();
     if (stopped_ || !Subfolders)
         return;
     for (const Entry& e : entries) {
         if (stopped_)
             return;
-        if (e.isDir && e.name[0] != '.')
-            visit(folder + e.name + "/");
+        if (e.isDir && e.info.Name[0] != '.')
+            visit(folder + e.info.Name + "/");
     }
+}
+
+std::optional<std::time_t> EntryTime(const TFileInfo& info) {
+    if (info.HasStatus)
+        return info.Time;
+    if (info.FolderFd < 0)
+        return std::nullopt;
+    struct stat st {};
+    if (::fstatat(info.FolderFd, info.Name.c_str(), &st, 0) != 0)
+        return std::nullopt;
+    return st.st_mtime;
 }
 
 } // namespace tessaly

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -37,7 +38,14 @@ struct TFileInfo {
     bool HasStatus = false;
     std::int64_t Size = 0;
     std::time_t Time = 0;
+    // The listed folder, open while the entry is being reported (-1 otherwise):
+    // a status read relative to it skips walking the whole path again.
+    int FolderFd = -1;
 };
+
+// The entry's modification time: the one read with the listing, or else asked
+// of the file system now; nullopt when it cannot be read.
+std::optional<std::time_t> EntryTime(const TFileInfo& info);
 
 class TFileFinder {
   public:

@@ -1,5 +1,7 @@
 #include "FileRoutines.h"
 
+#include "TextRoutines.h"
+
 #include <QFile>
 #include <QSaveFile>
 #include <QString>
@@ -40,6 +42,15 @@ bool DirectoryExists(const std::string& path) {
 }
 
 std::string LowerCase(const std::string& text) {
+    // Plain ASCII needs no round trip through UTF-16.
+    bool ascii = true;
+    for (unsigned char c : text)
+        if (c >= 0x80) {
+            ascii = false;
+            break;
+        }
+    if (ascii)
+        return AsciiLower(text);
     return QString::fromStdString(text).toLower().toStdString();
 }
 

@@ -6,6 +6,7 @@
 #include "Folders.h"
 #include "TextRoutines.h"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
@@ -73,15 +74,25 @@ void TLocalScan::ffSearchFound(const std::string& folder, const TFileInfo& info)
     reporter_.fileFound(path);
     if (MatchesFileTypes(path, profile_.FileTypes())) {
         reporter_.logLine("  " + path);
-        std::string lower = LowerCase(path);
-        if (lower != excludedLower_ && !ignoreFiles_.count(lower)) {
-            AddLocalItem(path, false,
-                         info.HasStatus ? std::optional<std::time_t>(info.Time) : std::nullopt);
+        if (!isExcluded(path)) {
+            std::optional<std::time_t> mtime = EntryTime(info);
+            AddLocalItem(path, false, mtime);
             ++foundCount_;
             reporter_.fileCount(foundCount_);
         }
     }
     reporter_.letEventsRun();
+}
+
+bool TLocalScan::isExcluded(const std::string& path) const {
+    // Lower-casing is the costly part; most scans have no ignored files, and
+    // an ASCII path keeps its length when lowered, so a length that differs
+    // from the output file's settles it.
+    if (ignoreFiles_.empty() && path.size() != excludedLower_.size() &&
+        std::all_of(path.begin(), path.end(), [](char c) { return (unsigned char)c < 0x80; }))
+        return false;
+    std::string lower = LowerCase(path);
+    return lower == excludedLower_ || ignoreFiles_.count(lower) != 0;
 }
 
 TSiteTree::Node* TLocalScan::AddLocalItem(const std::string& path, bool isFolder,

@@ -55,6 +55,8 @@ class TLocalScan {
   private:
     void ffSearchNewFolder(const std::string& folder, bool& ignore);
     void ffSearchFound(const std::string& folder, const TFileInfo& info);
+    // The output file or a file of the ignore-file list (letter case ignored).
+    bool isExcluded(const std::string& path) const;
 
     const TMapProfile& profile_;
     TSiteTree& tree_;

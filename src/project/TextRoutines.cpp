@@ -1,6 +1,7 @@
 #include "TextRoutines.h"
 
 #include <cstdio>
+#include <string_view>
 
 namespace tessaly {
 
@@ -122,12 +123,28 @@ bool MatchesFileTypes(const std::string& fileName, const std::string& maskList) 
     std::size_t sep = fileName.find_last_of("/\\:");
     std::size_t nameStart = sep == std::string::npos ? 0 : sep + 1;
     std::size_t dot = fileName.rfind('.');
-    std::string ext =
-        dot == std::string::npos || dot < nameStart ? std::string() : fileName.substr(dot);
-    std::string needle = "*";
-    needle += AsciiLower(ext);
-    needle += ';';
-    return AsciiLower(maskList).find(needle) != std::string::npos;
+    std::string_view ext = dot == std::string::npos || dot < nameStart
+                               ? std::string_view()
+                               : std::string_view(fileName).substr(dot);
+    // "*" + extension + ";" searched for in the list, both without regard to
+    // ASCII letter case; no copies of the list or the name are made.
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    const std::size_t needleSize = ext.size() + 2;
+    if (maskList.size() < needleSize)
+        return false;
+    auto needleAt = [&](std::size_t i) {
+        return i == 0 ? '*' : i == needleSize - 1 ? ';' : lower(ext[i - 1]);
+    };
+    for (std::size_t at = 0; at + needleSize <= maskList.size(); ++at) {
+        if (maskList[at] != '*')
+            continue;
+        std::size_t i = 1;
+        while (i < needleSize && lower(maskList[at + i]) == needleAt(i))
+            ++i;
+        if (i == needleSize)
+            return true;
+    }
+    return false;
 }
 
 } // namespace tessaly

@@ -96,9 +96,19 @@ TEST(TextRoutines, MatchesFileTypes) {
         {"/www/v1.2/README", "*.2/readme;", false}, // the dot must follow the last "/"
         {"/www/archive.tar.gz", "*.gz;", true},
         {"/www/a.PHP", "*.HTM;*.PHP;", true},
+        {"/www/a.html", "*.html", false}, // a type counts only with its ";"
+        {"/www/a.html", "x*.html;", true},
+        {"/www/a.html", "", false},
+        {"/www/a.h", "*.htm;*.h;", true},
     };
     for (const auto& c : cases)
         EXPECT_EQ(MatchesFileTypes(c.name, c.masks), c.match) << c.name << " " << c.masks;
+}
+
+TEST(FileRoutines, LowerCaseOfAsciiAndOtherLetters) {
+    EXPECT_EQ(LowerCase("/WWW/Index.HTML"), "/www/index.html");
+    EXPECT_EQ(LowerCase("/www/\xC3\x89t\xC3\xA9.HTML"), "/www/\xC3\xA9t\xC3\xA9.html"); // Été
+    EXPECT_EQ(LowerCase(""), "");
 }
 
 TEST(TextRoutines, HasInvalidFileNameCharsAndCopyMax) {
