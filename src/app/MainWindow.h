@@ -4,6 +4,7 @@
 #include "Prompts.h"
 #include "SiteMapSettings.h"
 #include "SiteTree.h"
+#include "SitemapJob.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -91,7 +92,7 @@ class TfrmSiteMapMain : public QMainWindow {
     void RunSearch();
     void CreateSiteMap();
     // Serves the profile's destination; false when it did not end normally.
-    bool ServeDestination();
+    bool ServeDestination(SitemapJob* sitemap);
     void UpdateCaption();
     void setNextCaption(const QString& caption);
 

@@ -28,6 +28,9 @@
 #include <QTimer>
 #include <QTreeView>
 #include <algorithm>
+#include <optional>
+#include <utility>
+#include <vector>
 
 namespace tessaly {
 
@@ -219,16 +222,38 @@ void TfrmSiteMapMain::CreateSiteMap() {
     QCoreApplication::processEvents();
     for (QPushButton* b : {btnViewOutputFile, btnCopyToClipboard, btnFTPFiles})
         b->setEnabled(false);
-    // The generator lets window events run now and then, not after every item.
-    QElapsedTimer sinceEvents;
-    sinceEvents.start();
-    GeneratedMap = BuildMapHTML(Profile, *Tree, [&](int, const TDataRec&) {
-        if (sinceEvents.elapsed() >= 50) {
-            QCoreApplication::processEvents();
-            sinceEvents.restart();
-        }
-    });
-    bool normal = ServeDestination();
+    bool normal;
+    {
+        // Window events run during the output, and the tree is read until the
+        // maps are written (by the sitemap's thread too): meanwhile the tree
+        // cannot be edited, and no second run can start.
+        struct Hold {
+            std::vector<std::pair<QWidget*, bool>> held;
+            explicit Hold(std::initializer_list<QWidget*> widgets) {
+                for (QWidget* w : widgets) {
+                    held.emplace_back(w, w->isEnabled());
+                    w->setEnabled(false);
+                }
+            }
+            ~Hold() {
+                for (auto [w, enabled] : held)
+                    w->setEnabled(enabled);
+            }
+        } hold{tvMap, btnBack, btnNext};
+        std::optional<SitemapJob> sitemap;
+        if (Profile.OutputType() == moutFile)
+            sitemap.emplace(Profile, *Tree);
+        // The generator lets window events run now and then, not after every item.
+        QElapsedTimer sinceEvents;
+        sinceEvents.start();
+        GeneratedMap = BuildMapHTML(Profile, *Tree, [&](int, const TDataRec&) {
+            if (sinceEvents.elapsed() >= 50) {
+                QCoreApplication::processEvents();
+                sinceEvents.restart();
+            }
+        });
+        normal = ServeDestination(sitemap ? &*sitemap : nullptr);
+    }
 
     // Completion, whatever happened.
     setNextCaption("Done");
@@ -251,14 +276,14 @@ void TfrmSiteMapMain::CreateSiteMap() {
                "Done", PromptIcon::Information, Ok);
 }
 
-bool TfrmSiteMapMain::ServeDestination() {
+bool TfrmSiteMapMain::ServeDestination(SitemapJob* sitemap) {
     try {
         switch (Profile.OutputType()) {
         case moutClipboard:
             QGuiApplication::clipboard()->setText(qs(GeneratedMap));
             return true;
         case moutFile:
-            SaveMapToFile(Profile, *Tree, GeneratedMap, GoogleSiteMapFile);
+            SaveMapToFile(Profile, *Tree, GeneratedMap, GoogleSiteMapFile, sitemap);
             for (QPushButton* b : {btnViewOutputFile, btnCopyToClipboard, btnFTPFiles})
                 b->setEnabled(true);
             // A failed profile save is reported by itself; the maps are written.
@@ -271,7 +296,7 @@ bool TfrmSiteMapMain::ServeDestination() {
             }
             return true;
         case moutEditor:
-            GeneratedMap = BuildMapPage(Profile, GeneratedMap);
+            MakeMapPage(Profile, GeneratedMap);
             return true;
         }
     } catch (const std::exception& e) {

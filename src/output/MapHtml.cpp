@@ -163,22 +163,40 @@ std::string MapBodyTag(const TMapProfile& profile) {
            ColorToHTML(profile.clrActive()) + "\">\r\n";
 }
 
-std::string BuildMapPage(const TMapProfile& profile, const std::string& mapText) {
-    std::string page = "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.0 Transitional//EN\"><html>\r\n"
+namespace {
+std::string MapPageHead(const TMapProfile& profile) {
+    std::string head = "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.0 Transitional//EN\"><html>\r\n"
                        "<head>\r\n"
                        "  <title>Site Map</title>\r\n";
-    page += MapStyleBlock(profile);
-    page += "</head>\r\n";
-    page += MapBodyTag(profile);
-    page += mapText;
-    page += "\r\n";
-    page += "<div style=\"font:normal 11px arial,sans-serif;text-align:center; margin:1em auto;\">"
+    head += MapStyleBlock(profile);
+    head += "</head>\r\n";
+    head += MapBodyTag(profile);
+    return head;
+}
+
+std::string MapPageTail() {
+    std::string tail = "\r\n";
+    tail += "<div style=\"font:normal 11px arial,sans-serif;text-align:center; margin:1em auto;\">"
             "::: Made with Quorvane : <a href=\"";
-    page += kCreditAddress;
-    page += "\" title=\"HTML - FTP - Flash\" style=\"text-decoration: none\"> Web Design Software "
+    tail += kCreditAddress;
+    tail += "\" title=\"HTML - FTP - Flash\" style=\"text-decoration: none\"> Web Design Software "
             "</a> :::</div>\r\n";
-    page += "</body>\r\n</html>";
+    tail += "</body>\r\n</html>";
+    return tail;
+}
+} // namespace
+
+std::string BuildMapPage(const TMapProfile& profile, const std::string& mapText) {
+    std::string page = MapPageHead(profile);
+    page += mapText;
+    page += MapPageTail();
     return page;
+}
+
+void MakeMapPage(const TMapProfile& profile, std::string& map) {
+    // In place: the map of a large site is not copied into a second buffer.
+    map.insert(0, MapPageHead(profile));
+    map += MapPageTail();
 }
 
 std::string BuildMapHTML(const TMapProfile& profile, const TSiteTree& tree,

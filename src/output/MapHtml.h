@@ -16,6 +16,8 @@ std::string MapStyleBlock(const TMapProfile& profile);
 std::string MapBodyTag(const TMapProfile& profile);
 // The complete page around a map text.
 std::string BuildMapPage(const TMapProfile& profile, const std::string& mapText);
+// Turns the map text into the page BuildMapPage would make of it.
+void MakeMapPage(const TMapProfile& profile, std::string& map);
 
 // Called for each item as the map is built (index, item), for progress
 // reports and to keep the window responsive.

@@ -20,10 +20,13 @@ std::string MapImageFolder() {
 }
 
 void SaveMapToFile(const TMapProfile& profile, const TSiteTree& tree, std::string& generatedMap,
-                   std::string& googleSiteMapFile) {
-    generatedMap = BuildMapPage(profile, generatedMap);
+                   std::string& googleSiteMapFile, SitemapJob* sitemap) {
+    MakeMapPage(profile, generatedMap);
     WriteFileText(generatedMap, profile.OutputFileName());
-    WriteGoogleSiteMap(profile, tree, googleSiteMapFile);
+    if (sitemap)
+        sitemap->finish(googleSiteMapFile);
+    else
+        WriteGoogleSiteMap(profile, tree, googleSiteMapFile);
     CopyMapImages(profile, profile.OutputFileName());
 }
 

@@ -3,6 +3,7 @@
 // map images, and insertion into an existing page between two markers.
 #include "MapProfile.h"
 #include "SiteTree.h"
+#include "SitemapJob.h"
 
 #include <string>
 #include <vector>
@@ -18,8 +19,10 @@ std::string MapImageFolder();
 // Wraps the map text into the page, writes it to the output file, writes the
 // XML sitemap and copies the map images. generatedMap becomes the page.
 // Raises EFileError; a failure leaves an existing page or sitemap whole.
+// With a sitemap job started before the map was built, its file is put in
+// place instead of writing the sitemap here.
 void SaveMapToFile(const TMapProfile& profile, const TSiteTree& tree, std::string& generatedMap,
-                   std::string& googleSiteMapFile);
+                   std::string& googleSiteMapFile, SitemapJob* sitemap = nullptr);
 
 // Replaces what stands between the markers of the insert file by the map
 // text. Shows its own message and returns false when the file or its markers

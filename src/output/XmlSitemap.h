@@ -4,7 +4,9 @@
 #include "MapProfile.h"
 #include "SiteTree.h"
 
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace tessaly {
 
@@ -13,7 +15,10 @@ std::string GoogleSiteMapFileName(const std::string& outputFileName);
 // The priority as written: shortest form, up to 15 significant digits, "."
 // as the decimal separator whatever the locale.
 std::string PriorityText(double priority);
-// The sitemap's bytes for the tree.
+// The sitemap's bytes for the tree, handed to sink piece by piece in order.
+void WriteGoogleSiteMapBytes(const TSiteTree& tree,
+                             const std::function<void(std::string_view)>& sink);
+// The same bytes as one text.
 std::string BuildGoogleSiteMap(const TSiteTree& tree);
 // Writes the sitemap when the profile asks for one and names a website; sets
 // googleSiteMapFile to its path. Returns whether a file was written; raises

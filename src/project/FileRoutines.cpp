@@ -71,14 +71,36 @@ std::string ReadFileText(const std::string& fileName) {
     return data.toStdString();
 }
 
+AtomicFileWriter::AtomicFileWriter(const std::string& fileName)
+    : fileName_(fileName), file_(std::make_unique<QSaveFile>(QString::fromStdString(fileName))) {
+    errno = 0;
+    if (!file_->open(QIODevice::WriteOnly))
+        fail();
+}
+
+// An uncommitted save file removes its temporary file when destroyed.
+AtomicFileWriter::~AtomicFileWriter() = default;
+
+void AtomicFileWriter::write(std::string_view bytes) {
+    errno = 0;
+    if (file_->write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()))
+        fail();
+}
+
+void AtomicFileWriter::commit() {
+    errno = 0;
+    if (!file_->commit())
+        fail();
+}
+
+void AtomicFileWriter::fail() {
+    throw EFileError("Cannot create file \"" + fileName_ + "\". " + reason(errno, *file_));
+}
+
 void WriteFileText(const std::string& text, const std::string& fileName) {
-    QSaveFile f(QString::fromStdString(fileName));
-    errno = 0;
-    if (!f.open(QIODevice::WriteOnly))
-        throw EFileError("Cannot create file \"" + fileName + "\". " + reason(errno, f));
-    errno = 0;
-    if (f.write(text.data(), qint64(text.size())) != qint64(text.size()) || !f.commit())
-        throw EFileError("Cannot create file \"" + fileName + "\". " + reason(errno, f));
+    AtomicFileWriter file(fileName);
+    file.write(text);
+    file.commit();
 }
 
 void AppendLine(const std::string& text, const std::string& fileName) {

@@ -1,7 +1,11 @@
 #pragma once
 // Path and file routines on UTF-8 paths with "/" separators.
+#include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+
+class QSaveFile;
 
 namespace tessaly {
 
@@ -18,6 +22,25 @@ std::string ReadFileText(const std::string& fileName);
 // a temporary file in the same folder that then replaces the old one, so a
 // failure never leaves the old file truncated. Raises EFileError.
 void WriteFileText(const std::string& text, const std::string& fileName);
+// Writes a file in pieces with the same safety as WriteFileText: the bytes go
+// to a temporary file in the same folder, and only commit() puts it in place
+// of the old one. A writer destroyed without commit() leaves the old file as
+// it was. Every failure raises EFileError naming the path.
+class AtomicFileWriter {
+  public:
+    explicit AtomicFileWriter(const std::string& fileName);
+    ~AtomicFileWriter();
+    AtomicFileWriter(const AtomicFileWriter&) = delete;
+    AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+    void write(std::string_view bytes);
+    void commit();
+
+  private:
+    [[noreturn]] void fail();
+    std::string fileName_;
+    std::unique_ptr<QSaveFile> file_;
+};
+
 // Appends text and CR LF to an existing file; raises EFileError.
 void AppendLine(const std::string& text, const std::string& fileName);
 // Deletes a file, ignoring every error.

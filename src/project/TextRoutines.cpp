@@ -1,6 +1,7 @@
 #include "TextRoutines.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 
 namespace tessaly {
@@ -77,6 +78,8 @@ namespace {
 // same text).
 struct UrlByteTable {
     const char* text[256];
+    unsigned char size[256];
+    bool same[256]; // the byte stands for itself
     char storage[256][8];
     UrlByteTable() {
         static const std::string kept = "$-_@.&+!*\"'(),;/#?:<>~=%";
@@ -101,17 +104,34 @@ struct UrlByteTable {
             else
                 std::snprintf(s, 8, "%%%c%c", hex[c >> 4], hex[c & 15]);
             text[c] = s;
+            size[c] = static_cast<unsigned char>(std::strlen(s));
+            same[c] = size[c] == 1 && s[0] == char(c);
         }
     }
 };
 } // namespace
 
-std::string EncodeURLForXML(const std::string& address) {
+void AppendURLForXML(std::string& out, std::string_view address) {
     static const UrlByteTable table;
+    // Runs of bytes that stand for themselves are copied in one go.
+    std::size_t i = 0, n = address.size();
+    while (i < n) {
+        std::size_t run = i;
+        while (run < n && table.same[static_cast<unsigned char>(address[run])])
+            ++run;
+        out.append(address.data() + i, run - i);
+        if (run == n)
+            break;
+        auto c = static_cast<unsigned char>(address[run]);
+        out.append(table.text[c], table.size[c]);
+        i = run + 1;
+    }
+}
+
+std::string EncodeURLForXML(const std::string& address) {
     std::string out;
     out.reserve(address.size() + 16);
-    for (char ch : address)
-        out += table.text[static_cast<unsigned char>(ch)];
+    AppendURLForXML(out, address);
     return out;
 }
 

@@ -2,6 +2,7 @@
 // Routines on 8-bit text (UTF-8 bytes here). Positions count from 1; lower and
 // upper case mean the ASCII letters only.
 #include <string>
+#include <string_view>
 
 namespace tessaly {
 
@@ -20,6 +21,8 @@ std::string TextBetween(const std::string& text, const std::string& startMarker,
 std::string CopyMax(const std::string& text, std::size_t maxLength);
 // Percent-encodes an address and escapes it for XML.
 std::string EncodeURLForXML(const std::string& address);
+// The same, appended to out.
+void AppendURLForXML(std::string& out, std::string_view address);
 // True when the name holds \ / : * ? " < > or |.
 bool HasInvalidFileNameChars(const std::string& name);
 // True when the file's extension is in a mask list such as "*.htm;*.html;".

@@ -2,6 +2,7 @@
 #include "FileRoutines.h"
 #include "Folders.h"
 #include "ScriptedPrompts.h"
+#include "XmlSitemap.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -101,4 +102,86 @@ TEST(OutputRun, AFailedPageWriteLeavesTheOldPageWhole) {
             0u);
     }
     EXPECT_TRUE(gsm.empty());
+}
+
+namespace {
+// A tree of a few thousand pages, enough for the sitemap to go out in
+// several pieces.
+void fillTree(TSiteTree& t) {
+    TDataRec home;
+    home.LinkURL = "http://www.example.com/";
+    home.LastMod = "2024-05-01T12:00:00+00:00";
+    TSiteTree::Node* top = t.addItem(nullptr, home, iconFolder);
+    for (int i = 0; i < 8000; ++i) {
+        TDataRec r = home;
+        r.LinkURL = "http://www.example.com/page" + std::to_string(i) + ".html";
+        t.addItem(top, r, iconPage);
+    }
+}
+
+std::string leftovers(const QTemporaryDir& dir) {
+    return QDir(dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot).join(",").toStdString();
+}
+} // namespace
+
+TEST(OutputRun, SitemapWrittenAlongsideThePage) {
+    TSiteTree t;
+    fillTree(t);
+    const std::string expected = BuildGoogleSiteMap(t);
+    struct Case {
+        const char* what;
+        bool pageFails, sitemapFails, finish;
+    };
+    const Case cases[] = {
+        {"both written", false, false, true},
+        {"page fails: the old sitemap stays", true, false, true},
+        {"sitemap fails after the page", false, true, true},
+        {"job dropped unfinished", false, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir dir;
+        const std::string page = dir.filePath("map.html").toStdString();
+        const std::string xml = dir.filePath("map.xml").toStdString();
+        TMapProfile p;
+        p.setWebsite("http://www.example.com/");
+        p.setOutputFileName(page);
+        p.setAddImages(false);
+        if (c.pageFails)
+            QDir(dir.path()).mkdir("map.html"); // a folder where the page should go
+        if (c.sitemapFails)
+            QDir(dir.path()).mkdir("map.xml");
+        else
+            WriteFileText("old sitemap", xml);
+        std::string map = "\r\nMAP", gsm, error;
+        {
+            SitemapJob job(p, t);
+            if (c.finish) {
+                try {
+                    SaveMapToFile(p, t, map, gsm, &job);
+                } catch (const EFileError& e) {
+                    error = e.what();
+                }
+            }
+        }
+        if (c.pageFails)
+            EXPECT_EQ(error.rfind("Cannot create file \"" + page + "\"", 0), 0u) << error;
+        else if (c.sitemapFails)
+            EXPECT_EQ(error.rfind("Cannot create file \"" + xml + "\"", 0), 0u) << error;
+        else
+            EXPECT_EQ(error, "");
+        if (!c.sitemapFails) {
+            EXPECT_EQ(ReadFileText(xml), c.finish && !c.pageFails ? expected : "old sitemap");
+        }
+        if (c.finish && !c.pageFails) {
+            EXPECT_NE(ReadFileText(page).find("MAP"), std::string::npos);
+        }
+        // No temporary file is left behind, whatever happened.
+        QStringList want;
+        if (!c.pageFails && c.finish)
+            want << "map.html";
+        if (!c.sitemapFails)
+            want << "map.xml";
+        EXPECT_EQ(leftovers(dir), want.join(",").toStdString());
+    }
 }

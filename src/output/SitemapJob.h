@@ -1,0 +1,47 @@
+#pragma once
+// The XML sitemap written on a second thread while the HTML page is built,
+// so the two largest pieces of the output run overlap on machines with more
+// than one core. The sitemap only takes the place of an earlier one when
+// finish() is called, after the page was written: a run whose page fails
+// leaves the old sitemap as it was, and the page's error is the one shown.
+#include "MapProfile.h"
+#include "SiteTree.h"
+
+#include <atomic>
+#include <exception>
+#include <memory>
+#include <string>
+#include <thread>
+
+namespace tessaly {
+
+class AtomicFileWriter;
+
+class SitemapJob {
+  public:
+    // Starts writing when the profile asks for a sitemap and names a website
+    // (the rule of WriteGoogleSiteMap); otherwise does nothing. The tree must
+    // not change until finish() or the job's end.
+    SitemapJob(const TMapProfile& profile, const TSiteTree& tree);
+    // Stops an unfinished job; the old sitemap stays.
+    ~SitemapJob();
+    SitemapJob(const SitemapJob&) = delete;
+    SitemapJob& operator=(const SitemapJob&) = delete;
+
+    // Waits for the writing to end and puts the file in place; sets
+    // googleSiteMapFile to its path. Returns whether a file was written;
+    // raises EFileError when it could not be.
+    bool finish(std::string& googleSiteMapFile);
+
+  private:
+    void run(const TSiteTree& tree);
+    void stop();
+    bool wanted_ = false;
+    std::string fileName_;
+    std::unique_ptr<AtomicFileWriter> file_;
+    std::exception_ptr error_;
+    std::atomic<bool> cancel_{false};
+    std::thread worker_;
+};
+
+} // namespace tessaly
