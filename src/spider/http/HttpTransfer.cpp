@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <string_view>
 #include <unistd.h>
 
 namespace {
@@ -15,7 +16,7 @@ namespace {
 // terminating zero) counts as absent.
 constexpr size_t kHeaderValueLimit = 4095;
 
-std::string Trim(const std::string& s) {
+std::string_view TrimView(std::string_view s) {
     size_t b = 0;
     size_t e = s.size();
     while (b < e && (s[b] == ' ' || s[b] == '\t' || s[b] == '\r' || s[b] == '\n'))
@@ -25,7 +26,11 @@ std::string Trim(const std::string& s) {
     return s.substr(b, e - b);
 }
 
-bool SameText(const std::string& a, const std::string& b) {
+std::string Trim(const std::string& s) {
+    return std::string(TrimView(s));
+}
+
+bool SameText(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) ==
                       std::tolower(static_cast<unsigned char>(y));
@@ -392,19 +397,21 @@ size_t THttpTransfer::HeaderCallback(char* data, size_t size, size_t count, void
     }
 }
 
-std::string THttpTransfer::Header(const std::string& name) const {
+// Looked up several times for every answer: compared in place, only the
+// value found is copied.
+std::string THttpTransfer::Header(std::string_view name) const {
     for (size_t i = 1; i < m_Block.size(); ++i) {
-        const std::string& line = m_Block[i];
-        size_t colon = line.find(':');
-        if (colon == std::string::npos || !SameText(Trim(line.substr(0, colon)), name))
+        const std::string_view line = m_Block[i];
+        const size_t colon = line.find(':');
+        if (colon == std::string_view::npos || !SameText(TrimView(line.substr(0, colon)), name))
             continue;
-        std::string value = Trim(line.substr(colon + 1));
-        return value.size() > kHeaderValueLimit ? std::string() : value;
+        const std::string_view value = TrimView(line.substr(colon + 1));
+        return value.size() > kHeaderValueLimit ? std::string() : std::string(value);
     }
     return {};
 }
 
-bool THttpTransfer::HasHeader(const std::string& name) const {
+bool THttpTransfer::HasHeader(std::string_view name) const {
     return !Header(name).empty();
 }
 

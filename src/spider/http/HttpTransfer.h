@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <curl/curl.h>
@@ -91,8 +92,8 @@ class THttpTransfer {
     bool HandleHeaders(int status);
     void MakeTarget(int status);
     bool ReceiveBlock(const char* data, size_t count);
-    std::string Header(const std::string& name) const;
-    bool HasHeader(const std::string& name) const;
+    std::string Header(std::string_view name) const;
+    bool HasHeader(std::string_view name) const;
     std::string ResolveRedirect(const std::string& location) const;
     std::string RangeLine() const;
     bool RunInUIThread(const std::function<void()>& proc);

@@ -1,25 +1,34 @@
 #pragma once
 
-// A worker thread per run of a job, whose steps hand procedures to the
-// user-interface thread (the thread of the QCoreApplication) and wait until
-// they have returned. One hidden QObject on that thread carries them for all
-// workers of the process.
+// A worker that runs one job at a time and whose steps hand procedures to
+// the user-interface thread (the thread of the QCoreApplication), waiting
+// until they have returned. One hidden QObject on that thread carries them
+// for all workers of the process.
+//
+// Each run of the job is a TEventWorkerThread of its own. The operating-system
+// thread under it sleeps between runs and is handed the next one; a run that
+// is given up while it still works keeps its thread, and the next run gets a
+// fresh one. A run's end procedure is the last thing it hands over: its
+// thread, having nothing left to do for the run, sleeps until the next run
+// instead of waiting for that procedure to return.
 
 #include <atomic>
+#include <condition_variable>
 #include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <sys/types.h>
-#include <thread>
 #include <vector>
 
 enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
 
 class TCustomWorkerThread;
+struct TWorkerHost;
+class TUICallEvent;
 
-// One run of a worker: the operating-system thread and the flags that the
-// worker and the user-interface thread share.
+// One run of a worker: the flags that the worker and the user-interface
+// thread share, and the procedures the run was started with.
 class TEventWorkerThread {
   public:
     TEventWorkerThread(const TEventWorkerThread&) = delete;
@@ -42,27 +51,42 @@ class TEventWorkerThread {
 
   private:
     friend class TCustomWorkerThread;
+    friend class TUICallEvent;
     TEventWorkerThread() = default;
 
-    std::thread m_Thread;
+    // Runs a handed-over procedure on the user-interface thread unless the
+    // run was given up meanwhile; true when it ran.
+    bool Deliver(const std::function<void()>& proc);
+
+    using TWorkerProc = std::function<void(TEventWorkerThread& Thread)>;
+    using TWorkerErrorProc =
+        std::function<void(TEventWorkerThread& Thread, std::exception_ptr Error)>;
+    TWorkerProc m_Execute;
+    TWorkerProc m_Finish;
+    TWorkerErrorProc m_Error;
+
     std::atomic<bool> m_Stop{false};
     std::atomic<bool> m_Killed{false};
+    // The job and its error procedure are over: only the end procedure may
+    // still be handed over, and the thread may take the next run.
+    std::atomic<bool> m_Finishing{false};
     std::atomic<bool> m_Done{false};
     std::atomic<bool> m_SkipFinish{false};
     // The user-interface thread waits for this worker's end.
     std::atomic<bool> m_Awaited{false};
-    std::atomic<pid_t> m_Tid{0};
     std::atomic<int> m_Priority{tpNormal};
     // Milliseconds of the steady clock when the last procedure ran.
     std::atomic<long long> m_LastDelivery{0};
     std::shared_ptr<std::atomic<bool>> m_OwnerDestroying;
+    // A procedure handed over and waited for has returned (or was dropped).
+    std::mutex m_CallLock;
+    std::condition_variable m_CallReturned;
 };
 
 class TCustomWorkerThread {
   public:
-    using TWorkerProc = std::function<void(TEventWorkerThread& Thread)>;
-    using TWorkerErrorProc =
-        std::function<void(TEventWorkerThread& Thread, std::exception_ptr Error)>;
+    using TWorkerProc = TEventWorkerThread::TWorkerProc;
+    using TWorkerErrorProc = TEventWorkerThread::TWorkerErrorProc;
     using TWaitTimeoutProc = std::function<void(bool& TerminateThread)>;
 
     TCustomWorkerThread();
@@ -80,7 +104,7 @@ class TCustomWorkerThread {
     // On the user-interface thread when a wait ran out of time.
     TWaitTimeoutProc OnWaitTimeout;
 
-    // Starts a fresh worker (a previous one is given up) carrying context.
+    // Starts a fresh run (a previous one is given up) carrying context.
     // With wait, returns only when it has ended, processing events meanwhile;
     // waitTimeoutMs (0: no limit) is the longest stretch without the worker
     // ending or handing over a procedure, after which OnWaitTimeout decides
@@ -101,12 +125,23 @@ class TCustomWorkerThread {
 
   private:
     bool Wait(const std::shared_ptr<TEventWorkerThread>& thread, unsigned waitTimeoutMs);
+    // The current thread can take the next run: its run is over or has
+    // nothing left but the end procedure, and the priority asked for can be
+    // reached from where the thread stands.
+    bool CanReuseHost(int priority);
+    void RetireHost();
     void ReapEnded();
-    static void Body(std::shared_ptr<TEventWorkerThread> thread, TWorkerProc execute,
-                     TWorkerProc finish, TWorkerErrorProc error);
+    // The thread's loop: takes each run handed over, until told to leave.
+    static void HostMain(std::shared_ptr<TWorkerHost> host);
+    // One run on its thread; the end procedure is handed over, not waited for.
+    static void RunOnHost(const std::shared_ptr<TEventWorkerThread>& run);
 
     std::shared_ptr<TEventWorkerThread> m_Current;
+    // Runs given up before they ended; kept until they have.
     std::vector<std::shared_ptr<TEventWorkerThread>> m_Retired;
+    std::shared_ptr<TWorkerHost> m_Host;
+    // Threads given up with their run; joined once they have left.
+    std::vector<std::shared_ptr<TWorkerHost>> m_RetiredHosts;
     std::shared_ptr<std::atomic<bool>> m_Destroying;
     int m_Priority = tpNormal;
 };

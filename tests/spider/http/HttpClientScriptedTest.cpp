@@ -175,6 +175,27 @@ TEST_F(HttpClientScripted, HeaderHandlerClearingContinue_EndsWithDoneInterrupted
     EXPECT_EQ(rec.contentType, "image/png");
 }
 
+// The outcome handler may start the next transfer itself (the client is
+// free again by then); it runs to its own outcome.
+TEST_F(HttpClientScripted, OutcomeHandler_StartsTheNextTransfer) {
+    using R = ScriptedHttpServer;
+    server.Script("/img.png", {R::Plain(Ok(QByteArray(2000, 'x'), "image/png"))});
+    server.Script("/p", {R::Plain(Ok("<p>next</p>"))});
+    rec.onHeader = [this](bool& cont) { cont = rec.contentType.rfind("text/", 0) == 0; };
+    bool started = false;
+    client.OnDoneInterrupted = [&](TCustomHttpClient*) {
+        rec.Note("DoneInterrupted");
+        client.SetURL(server.Url("/p"));
+        started = client.BeginDownload();
+    };
+    Fetch(server.Url("/img.png"));
+    ASSERT_TRUE(started);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rec.events.size() == 4; }, 5000));
+    EXPECT_EQ(rec.events, (Events{"HeaderInfo", "DoneInterrupted", "HeaderInfo", "Done"}));
+    EXPECT_EQ(rec.body, "<p>next</p>");
+    EXPECT_EQ(rec.offUiThread, 0);
+}
+
 TEST_F(HttpClientScripted, Request_CarriesTheClientsHeaders) {
     server.Script("/q?a=1", {ScriptedHttpServer::Plain(Ok("x"))});
     client.SetAddHeaders({"X-One: 1", "X-Two: 2"});
