@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QTreeView>
 
 using namespace tessaly;
 using namespace tessaly::test;
@@ -42,7 +43,17 @@ TEST_F(OutputSettings, SaveWritesTheMapsAndCompletesTheRun) {
 TEST_F(OutputSettings, AFailedWriteIsShownAndTheRunStillCompletes) {
     std::string page = path("gone/sitemap.html");
     find<QLineEdit>("editOutputFile")->setText(QString::fromStdString(page));
+    // While the run is under way (its error message is up) the tree cannot be
+    // edited and the wizard cannot move; afterwards both are as before.
+    std::vector<bool> duringRun;
+    prompts.onMessage = [&](const PromptMessage&) {
+        duringRun = {find<QTreeView>("tvMap")->isEnabled(), button("btnBack")->isEnabled(),
+                     button("btnNext")->isEnabled()};
+    };
     click("btnNext");
+    EXPECT_EQ(duringRun, (std::vector<bool>{false, false, false}));
+    EXPECT_TRUE(find<QTreeView>("tvMap")->isEnabled());
+    EXPECT_TRUE(button("btnBack")->isEnabled());
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].caption, "Error");
     EXPECT_EQ(prompts.messages[0].text,
