@@ -3,7 +3,6 @@
 #include "FileRoutines.h"
 #include "XmlSitemap.h"
 
-#include <QString>
 #include <utility>
 
 namespace tessaly {
@@ -13,7 +12,7 @@ struct Cancelled {};
 } // namespace
 
 SitemapJob::SitemapJob(const TMapProfile& profile, const TSiteTree& tree) {
-    wanted_ = profile.MakeGoogleSM() && QString::fromStdString(profile.Website()).size() >= 8;
+    wanted_ = WantsGoogleSiteMap(profile);
     if (!wanted_)
         return;
     fileName_ = GoogleSiteMapFileName(profile.OutputFileName());

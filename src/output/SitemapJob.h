@@ -19,8 +19,7 @@ class AtomicFileWriter;
 
 class SitemapJob {
   public:
-    // Starts writing when the profile asks for a sitemap and names a website
-    // (the rule of WriteGoogleSiteMap); otherwise does nothing. The tree must
+    // Starts writing when WantsGoogleSiteMap; otherwise does nothing. The tree must
     // not change until finish() or the job's end.
     SitemapJob(const TMapProfile& profile, const TSiteTree& tree);
     // Stops an unfinished job; the old sitemap stays.

@@ -163,9 +163,13 @@ std::string BuildGoogleSiteMap(const TSiteTree& tree) {
     return all;
 }
 
+bool WantsGoogleSiteMap(const TMapProfile& profile) {
+    return profile.MakeGoogleSM() && QString::fromStdString(profile.Website()).size() >= 8;
+}
+
 bool WriteGoogleSiteMap(const TMapProfile& profile, const TSiteTree& tree,
                         std::string& googleSiteMapFile) {
-    if (!profile.MakeGoogleSM() || QString::fromStdString(profile.Website()).size() < 8)
+    if (!WantsGoogleSiteMap(profile))
         return false;
     googleSiteMapFile = GoogleSiteMapFileName(profile.OutputFileName());
     AtomicFileWriter file(googleSiteMapFile);

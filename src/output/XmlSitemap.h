@@ -20,6 +20,8 @@ void WriteGoogleSiteMapBytes(const TSiteTree& tree,
                              const std::function<void(std::string_view)>& sink);
 // The same bytes as one text.
 std::string BuildGoogleSiteMap(const TSiteTree& tree);
+// Whether the profile asks for a sitemap and names a website to put in it.
+bool WantsGoogleSiteMap(const TMapProfile& profile);
 // Writes the sitemap when the profile asks for one and names a website; sets
 // googleSiteMapFile to its path. Returns whether a file was written; raises
 // EFileError when it cannot be written (an earlier file is then left whole).

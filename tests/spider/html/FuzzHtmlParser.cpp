@@ -5,6 +5,7 @@
 #include "HtmlCharSetPlugin.h"
 #include "HtmlLinksPlugin.h"
 #include "HtmlParser.h"
+#include "HtmlTestPage.h"
 #include "HtmlTitlePlugin.h"
 #include "UnicodeText.h"
 #include "Uri.h"
@@ -29,13 +30,7 @@ struct TFuzzPage {
         Links.SetHtmlParser(&Parser);
         Title.SetHtmlParser(&Parser);
         CharSet.SetHtmlParser(&Parser);
-        for (bool* s :
-             {&Links.BASE_href, &Links.Link_A_href, &Links.Link_APPLET_code, &Links.Link_AREA_href,
-              &Links.Link_BGSOUND_src, &Links.Link_BODY_background, &Links.Link_FRAME_src,
-              &Links.Link_IFRAME_src, &Links.Link_IMG_src, &Links.Link_INPUT_src,
-              &Links.Link_LINK_href, &Links.Link_OBJECT_data, &Links.Link_SCRIPT_src,
-              &Links.Link_TABLE_background, &Links.Link_TD_background, &Links.Link_TH_background})
-            *s = true;
+        test::SetAllLinkSwitches(Links, true);
         Links.OnLink = [this](THtmlLinksPlugin& sender, std::u16string& link, bool&, bool&) {
             if (ResolveURI(sender.BaseUri, link, Resolved))
                 Text = Utf16ToUtf8(Resolved);

@@ -12,6 +12,17 @@
 
 namespace tessaly::html::test {
 
+// Turns every link switch of the plug-in on or off.
+inline void SetAllLinkSwitches(THtmlLinksPlugin& links, bool on) {
+    for (bool* s :
+         {&links.BASE_href, &links.Link_A_href, &links.Link_APPLET_code, &links.Link_AREA_href,
+          &links.Link_BGSOUND_src, &links.Link_BODY_background, &links.Link_FRAME_src,
+          &links.Link_IFRAME_src, &links.Link_IMG_src, &links.Link_INPUT_src, &links.Link_LINK_href,
+          &links.Link_OBJECT_data, &links.Link_SCRIPT_src, &links.Link_TABLE_background,
+          &links.Link_TD_background, &links.Link_TH_background})
+        *s = on;
+}
+
 // A parser with the three plug-ins attached as the page fetcher attaches them,
 // every link switch on, and the reported links and titles recorded as UTF-8.
 struct THtmlTestPage {
@@ -35,15 +46,7 @@ struct THtmlTestPage {
         };
     }
 
-    void SetAllLinkSwitches(bool on) {
-        for (bool* s :
-             {&Links.BASE_href, &Links.Link_A_href, &Links.Link_APPLET_code, &Links.Link_AREA_href,
-              &Links.Link_BGSOUND_src, &Links.Link_BODY_background, &Links.Link_FRAME_src,
-              &Links.Link_IFRAME_src, &Links.Link_IMG_src, &Links.Link_INPUT_src,
-              &Links.Link_LINK_href, &Links.Link_OBJECT_data, &Links.Link_SCRIPT_src,
-              &Links.Link_TABLE_background, &Links.Link_TD_background, &Links.Link_TH_background})
-            *s = on;
-    }
+    void SetAllLinkSwitches(bool on) { test::SetAllLinkSwitches(Links, on); }
 
     // Parses a copy of html held in a buffer of exactly its size, so that a
     // read past the end shows under the address sanitizer.
