@@ -57,7 +57,8 @@ class TfrmSiteMapMain : public QMainWindow {
 
     // Dispatches on the sender's command code (its "tag" property).
     void ButtonClick(QAbstractButton* sender);
-    void OpenProfile(const std::string& path);
+    // False when the file could not be read; the open profile is then unchanged.
+    bool OpenProfile(const std::string& path);
     void ShowProfile();
     bool SaveProfile();
     bool SaveProfileAs();
@@ -83,6 +84,8 @@ class TfrmSiteMapMain : public QMainWindow {
 
     // Step flow
     void FirstActivate();
+    // Ends an unattended run: the window closes whatever the close query says.
+    void EndUnattendedRun();
     void ShowStep();
     void SetWizardButtons(bool back, bool next, const QString& nextCaption, const QString& title);
     void Next();
@@ -155,6 +158,10 @@ class TfrmSiteMapMain : public QMainWindow {
     bool SpiderCancel = false;
     bool ShowingProfile = false;
     bool RunFailed = false;
+    // The unattended run closes the window itself; that close always ends it.
+    bool ClosingUnattended = false;
+    // The last write of the profile file failed.
+    bool ProfileWriteFailed = false;
     TSiteTree::Node* ContextNode = nullptr;
     std::string GoogleSiteMapFile;
     std::string GeneratedMap;

@@ -89,6 +89,8 @@ TfrmSiteMapMain::TfrmSiteMapMain(QStringList args, QWidget* parent)
 
     ShowStep();
     UpdateCaption();
+    // The program's own defaults are not changes of the user's to save.
+    Profile.Modified = false;
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }

@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -22,7 +23,9 @@ namespace tessaly {
 
 namespace {
 const char* kProfileFilter = "Quorvane Google Tessaly Profile (*.qvt)|*.qvt";
-}
+// Profiles and settings are small; anything larger is not one.
+constexpr std::int64_t kMaxProfileBytes = 16 << 20;
+} // namespace
 
 void TfrmSiteMapMain::showEvent(QShowEvent* e) {
     QMainWindow::showEvent(e);
@@ -49,24 +52,28 @@ void TfrmSiteMapMain::FirstActivate() {
     QStringList names = Args;
     names.removeIf([](const QString& a) { return IsAutoSwitch(ss(a)); });
     if (!Args.isEmpty()) {
-        if (!names.isEmpty())
-            Profile.setFileName(ss(names.front()));
         if (!CommandLineProfile.empty()) {
-            OpenProfile(CommandLineProfile);
+            // The name is taken only from a profile that opens: a file that
+            // fails to open must never be written over by a later save.
+            if (!OpenProfile(CommandLineProfile))
+                ShowProfile();
         } else {
+            // A name that does not exist yet is where the new profile goes.
+            if (!names.isEmpty())
+                Profile.setFileName(ss(names.front()));
             ShowProfile();
             UpdateCaption();
             if (AutoRun) {
                 // Nobody is there to pick a profile: the unattended run fails.
                 std::string name = names.isEmpty() ? std::string() : ss(names.front());
                 ShowFileError("Cannot open file \"" + name + "\". No such file or directory");
-                AutoRun = false;
-                close();
+                EndUnattendedRun();
                 return;
             }
         }
     } else if (Settings->LoadLast && FileExists(Settings->LastFile)) {
-        OpenProfile(Settings->LastFile);
+        if (!OpenProfile(Settings->LastFile))
+            ShowProfile();
     } else {
         ShowProfile();
     }
@@ -77,18 +84,38 @@ void TfrmSiteMapMain::FirstActivate() {
     loadAnimation();
 }
 
+void TfrmSiteMapMain::EndUnattendedRun() {
+    AutoRun = false;
+    ClosingUnattended = true;
+    close();
+}
+
 void TfrmSiteMapMain::ReadSettings() {
     Settings = std::make_unique<TSiteMapSettings>();
-    if (!FileExists(Settings->SettingFile))
+    const std::string own = Settings->SettingFile;
+    // A portable copy keeps its settings beside the program; they are read
+    // until the user has settings of their own, which are the ones written.
+    std::string file = own;
+    if (!FileExists(file))
+        file = ProgramFolder() + "SiteMap.dat";
+    if (!FileExists(file))
         return;
     try {
-        SettingsFromBytes(ReadFileText(Settings->SettingFile), *Settings);
+        SettingsFromBytes(ReadFileText(file, kMaxProfileBytes), *Settings);
     } catch (const std::exception& e) {
-        ShowFileError(e.what());
+        // Damaged settings cost the user nothing but the remembered profile:
+        // warn, and go on with the defaults (the next close writes them).
+        Settings = std::make_unique<TSiteMapSettings>();
+        messageDlg(std::string(e.what()) + "\n\nThe settings file \"" + file +
+                       "\" could not be read; the default settings are used.",
+                   "Settings", PromptIcon::Warning, Ok);
     }
+    // The file names itself; it is always written to the user's own place.
+    Settings->SettingFile = own;
 }
 
 void TfrmSiteMapMain::WriteSettings() {
+    QDir().mkpath(qs(ExtractFilePath(Settings->SettingFile)));
     WriteFileText(SettingsToBytes(*Settings), Settings->SettingFile);
 }
 
@@ -97,7 +124,7 @@ void TfrmSiteMapMain::ShowFileError(const std::string& text) {
     messageDlg(text, "Error", PromptIcon::Error, Ok);
 }
 
-void TfrmSiteMapMain::OpenProfile(const std::string& path) {
+bool TfrmSiteMapMain::OpenProfile(const std::string& path) {
     if (Settings)
         Settings->LastFile = path;
     // Read into a copy, so a file that fails half way leaves the open profile
@@ -117,14 +144,17 @@ void TfrmSiteMapMain::OpenProfile(const std::string& path) {
     read.setOutputInsert({});
     read.setFollowQueryParts({});
     try {
-        ProfileFromBytes(ReadFileText(path), read);
+        std::string bytes = ReadFileText(path, kMaxProfileBytes);
+        try {
+            ProfileFromBytes(bytes, read);
+        } catch (const EStreamError& e) {
+            throw EStreamError("Cannot read the profile \"" + path + "\". " + e.what());
+        }
     } catch (const std::exception& e) {
         ShowFileError(e.what());
-        if (AutoRun) {
-            AutoRun = false;
-            close();
-        }
-        return;
+        if (AutoRun)
+            EndUnattendedRun();
+        return false;
     }
     read.setOutputFormat(mfmtList);
     read.setClassAttribs(true);
@@ -134,8 +164,17 @@ void TfrmSiteMapMain::OpenProfile(const std::string& path) {
     Profile = read;
     ShowProfile();
     UpdateCaption();
+    if (AutoRun && Profile.OutputType() == moutEditor) {
+        // The editor is a window for a person; nothing would be written.
+        ShowFileError("The profile \"" + path +
+                      "\" shows its site map in the editor, which an unattended run cannot "
+                      "do. Choose file output for it in the profile's output settings.");
+        EndUnattendedRun();
+        return true;
+    }
     if (AutoRun)
         ButtonClick(btnNext);
+    return true;
 }
 
 void TfrmSiteMapMain::ShowProfile() {
@@ -170,7 +209,8 @@ bool TfrmSiteMapMain::SaveProfileAs() {
     req.defaultExt = "qvt";
     req.overwritePrompt = true;
     if (Profile.Untitled) {
-        req.initialFolder = ProgramFolder() + "Profiles/";
+        req.initialFolder = DataFolder() + "Profiles/";
+        QDir().mkpath(qs(req.initialFolder));
         req.fileName = "Untitled.qvt";
     } else {
         std::string folder = ExtractFilePath(Profile.FileName());
@@ -196,9 +236,11 @@ bool TfrmSiteMapMain::WriteProfile() {
     } catch (const std::exception& e) {
         // The old file is untouched and the profile stays modified.
         Profile.Modified = true;
+        ProfileWriteFailed = true;
         ShowFileError(e.what());
         return false;
     }
+    ProfileWriteFailed = false;
     Profile.Modified = false;
     UpdateCaption();
     return true;
@@ -228,7 +270,7 @@ FileRequest TfrmSiteMapMain::OpenChooser(const std::string& filter, const std::s
     req.kind = FileRequest::Open;
     req.filter = filter;
     std::string folder = ExtractFilePath(current);
-    std::string profiles = ProgramFolder() + "Profiles/";
+    std::string profiles = DataFolder() + "Profiles/";
     if (DirectoryExists(folder))
         req.initialFolder = folder;
     else if (DirectoryExists(profiles))
@@ -254,6 +296,14 @@ void TfrmSiteMapMain::OpenCommand() {
 }
 
 void TfrmSiteMapMain::closeEvent(QCloseEvent* e) {
+    if (ClosingUnattended) {
+        // An unattended run always ends. A profile it could not write is not
+        // tried again (the error was shown); the query's default saves it.
+        if (Profile.Modified && !ProfileWriteFailed && !AskSaveChanges())
+            RunFailed = true;
+        e->accept();
+        return;
+    }
     if (Profile.Modified && !AskSaveChanges()) {
         e->ignore();
         return;

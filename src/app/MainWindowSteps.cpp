@@ -117,8 +117,14 @@ void TfrmSiteMapMain::ShowStep() {
 
 void TfrmSiteMapMain::Next() {
     if (Step == 0) {
-        if (!ValidateInformation())
+        if (!ValidateInformation()) {
+            // Nobody can correct the field: the unattended run fails.
+            if (AutoRun) {
+                RunFailed = true;
+                EndUnattendedRun();
+            }
             return;
+        }
         editWebsite->setText(qs(EnsureWebsiteSlash(Profile.Website())));
     }
     if (Step == 2) {
@@ -261,14 +267,12 @@ void TfrmSiteMapMain::CreateSiteMap() {
     miFTP->setEnabled(true);
     btnCancel->setText("&Close");
     if (!normal) {
-        if (AutoRun) {
-            AutoRun = false;
-            close();
-        }
+        if (AutoRun)
+            EndUnattendedRun();
         return;
     }
     if (AutoRun) {
-        close();
+        EndUnattendedRun();
         return;
     }
     messageDlg("Process Complete. Now upload your files using the built in uploader or use your "

@@ -4,13 +4,13 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <unistd.h>
 
 namespace tessaly {
 
 namespace {
 std::string programOverride;
 std::string dataOverride;
+std::string configOverride;
 
 std::string toStd(const QString& s) {
     return s.toUtf8().toStdString();
@@ -35,12 +35,13 @@ std::string ProgramFolder() {
 std::string DataFolder() {
     if (!dataOverride.empty())
         return AddBackslash(dataOverride);
-    std::string program = ProgramFolder();
-    if (::access(program.c_str(), W_OK) == 0)
-        return program;
-    QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    QDir().mkpath(data);
-    return AddBackslash(toStd(data));
+    return AddBackslash(toStd(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)));
+}
+
+std::string ConfigFolder() {
+    if (!configOverride.empty())
+        return AddBackslash(configOverride);
+    return AddBackslash(toStd(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)));
 }
 
 std::string SpecialFolder(int csidl) {
@@ -74,6 +75,9 @@ void setProgramFolderForTests(const std::string& folder) {
 }
 void setDataFolderForTests(const std::string& folder) {
     dataOverride = folder;
+}
+void setConfigFolderForTests(const std::string& folder) {
+    configOverride = folder;
 }
 
 } // namespace tessaly

@@ -14,8 +14,11 @@ inline constexpr int CSIDL_DESKTOPDIRECTORY = 16;
 // The folder of the program's executable, with a trailing "/". The shipped
 // data (map images, manual, pictures) lies beside it.
 std::string ProgramFolder();
-// The folder for files the program keeps for itself (settings, profiles,
-// previews): the program folder when writable, else the per-user data folder.
+// The user's configuration folder for this program (settings, FTP sites):
+// the XDG configuration folder, so XDG_CONFIG_HOME moves it.
+std::string ConfigFolder();
+// The user's data folder for this program (the Profiles folder): the XDG
+// data folder.
 std::string DataFolder();
 // A special folder's path without a trailing "/", or empty when unknown.
 std::string SpecialFolder(int csidl);
@@ -24,6 +27,7 @@ std::string DesktopFolder();
 // Tests point these at temporary folders; empty restores the real ones.
 void setProgramFolderForTests(const std::string& folder);
 void setDataFolderForTests(const std::string& folder);
+void setConfigFolderForTests(const std::string& folder);
 
 // Adds "/" to a non-empty path that does not end in one.
 std::string AddBackslash(const std::string& path);

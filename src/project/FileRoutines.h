@@ -1,11 +1,10 @@
 #pragma once
 // Path and file routines on UTF-8 paths with "/" separators.
-#include <memory>
+#include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
-
-class QSaveFile;
 
 namespace tessaly {
 
@@ -16,16 +15,22 @@ class EFileError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// The whole file as bytes; raises EFileError.
-std::string ReadFileText(const std::string& fileName);
-// Creates or replaces the file so that it holds exactly text. The bytes go to
-// a temporary file in the same folder that then replaces the old one, so a
-// failure never leaves the old file truncated. Raises EFileError.
+// The whole file as bytes; raises EFileError. Only regular files are read
+// (a pipe or a device named like a file would block or never end), and a file
+// larger than maxBytes is refused rather than read.
+std::string ReadFileText(const std::string& fileName, std::int64_t maxBytes = std::int64_t(1)
+                                                                              << 40);
+// Creates or replaces the file so that it holds exactly text, with the safety
+// of AtomicFileWriter. Raises EFileError.
 void WriteFileText(const std::string& text, const std::string& fileName);
-// Writes a file in pieces with the same safety as WriteFileText: the bytes go
-// to a temporary file in the same folder, and only commit() puts it in place
-// of the old one. A writer destroyed without commit() leaves the old file as
-// it was. Every failure raises EFileError naming the path.
+// Writes a file in pieces so that a failure never leaves a cut or empty file:
+// the bytes go to a temporary file in the same folder, every write, the sync
+// to disk and the close are checked, and only commit() renames it over the
+// old file, after all of them succeeded. A writer destroyed without commit()
+// removes its temporary file and leaves the old file as it was. A replaced
+// file keeps its owner, group and mode; a symbolic link keeps pointing at the
+// file, which is replaced in its own folder. Every failure raises EFileError
+// naming the path.
 class AtomicFileWriter {
   public:
     explicit AtomicFileWriter(const std::string& fileName);
@@ -36,10 +41,21 @@ class AtomicFileWriter {
     void commit();
 
   private:
-    [[noreturn]] void fail();
-    std::string fileName_;
-    std::unique_ptr<QSaveFile> file_;
+    void flushBuffer();
+    void discard();
+    [[noreturn]] void fail(int err);
+    std::string fileName_; // as the caller named it, for messages
+    std::string target_;   // the file to replace (links resolved)
+    std::string temp_;
+    int fd_ = -1;
+    std::string buffer_;
 };
+
+// Test seams for the writers: a disk with only `bytes` left (nullopt: no
+// limit), and a sync to disk that fails. Both fail with ENOSPC, as a full
+// disk does.
+void setDiskSpaceForTests(std::optional<std::int64_t> bytes);
+void setSyncFailureForTests(bool fail);
 
 // Appends text and CR LF to an existing file; raises EFileError.
 void AppendLine(const std::string& text, const std::string& fileName);

@@ -4,6 +4,6 @@
 
 namespace tessaly {
 
-TSiteMapSettings::TSiteMapSettings() : SettingFile(DataFolder() + "SiteMap.dat") {}
+TSiteMapSettings::TSiteMapSettings() : SettingFile(ConfigFolder() + "SiteMap.dat") {}
 
 } // namespace tessaly

@@ -36,6 +36,7 @@ class MainWindowTest : public ::testing::Test {
         QDir(dir.path()).mkdir("Desktop");
         setProgramFolderForTests(path(""));
         setDataFolderForTests(path(""));
+        setConfigFolderForTests(path(""));
         setShellLauncher([this](const std::string& target) {
             opened.push_back(target);
             return 42;
@@ -46,6 +47,7 @@ class MainWindowTest : public ::testing::Test {
         qputenv("HOME", oldHome);
         setProgramFolderForTests({});
         setDataFolderForTests({});
+        setConfigFolderForTests({});
         setShellLauncher({});
     }
 

@@ -87,7 +87,8 @@ TEST_F(ProfileCommands, ABrokenProfileIsReportedAndChangesNothing) {
     auto& w = open();
     w.OpenProfile(good);
     w.OpenProfile(bad);
-    EXPECT_EQ(prompts.texts(), std::vector<std::string>{"Stream read error"});
+    EXPECT_EQ(prompts.texts(), std::vector<std::string>{"Cannot read the profile \"" + bad +
+                                                        "\". Stream read error"});
     EXPECT_EQ(prompts.messages[0].caption, "Error");
     EXPECT_EQ(w.profile().FileName(), good);
     EXPECT_EQ(w.profile().IndexPage(), path("index.html"));

@@ -120,7 +120,10 @@ void fillTree(TSiteTree& t) {
 }
 
 std::string leftovers(const QTemporaryDir& dir) {
-    return QDir(dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot).join(",").toStdString();
+    return QDir(dir.path())
+        .entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot)
+        .join(",")
+        .toStdString();
 }
 } // namespace
 

@@ -1,35 +1,19 @@
 // Runs the program itself, unattended and offscreen, over the fixture site.
 #include "FileRoutines.h"
 #include "ProfileFile.h"
+#include "RunTessaly.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace tessaly;
 namespace fs = std::filesystem;
 
 namespace {
-struct RunResult {
-    int status;
-    std::string err;
-};
-
-RunResult runTessaly(const QStringList& args, const QString& home) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("HOME", home);
-    env.insert("XDG_CONFIG_HOME", home + "/config");
-    env.insert("XDG_DATA_HOME", home + "/data");
-    p.setProcessEnvironment(env);
-    p.start(TESSALY_EXE, args);
-    p.waitForFinished(60000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            p.readAllStandardError().toStdString()};
-}
-
 class Unattended : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -46,7 +30,7 @@ class Unattended : public ::testing::Test {
     RunResult runProfile() {
         profile.setFileName(profileFile);
         WriteFileText(ProfileToBytes(profile), profileFile);
-        return runTessaly({"-auto", QString::fromStdString(profileFile)}, dir.path());
+        return RunTessaly({"-auto", QString::fromStdString(profileFile)}, dir.path());
     }
     QTemporaryDir dir;
     std::string site, profileFile;
@@ -86,7 +70,74 @@ TEST_F(Unattended, AMissingOutputFolderFailsWithTheFileError) {
 
 TEST_F(Unattended, AProfileThatWillNotOpenFails) {
     WriteFileText("not a profile", profileFile);
-    RunResult r = runTessaly({"-auto", QString::fromStdString(profileFile)}, dir.path());
+    RunResult r = RunTessaly({"-auto", QString::fromStdString(profileFile)}, dir.path());
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.err.find("Invalid stream format"), std::string::npos) << r.err;
+}
+
+namespace {
+// A small file system of its own, so that a run can fill it for real.
+struct SmallDisk {
+    explicit SmallDisk(const std::string& where) : path(where) {
+        fs::create_directories(path);
+        mounted =
+            ::geteuid() == 0 && QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=1M", "tmpfs",
+                                                            QString::fromStdString(path)}) == 0;
+    }
+    ~SmallDisk() {
+        if (mounted)
+            QProcess::execute("umount", {QString::fromStdString(path)});
+    }
+    // Fills the disk with a filler file until only about `left` bytes are free.
+    void leave(std::int64_t left) {
+        std::string filler = path + "/filler";
+        fs::remove(filler);
+        {
+            std::ofstream out(filler, std::ios::binary);
+            std::string block(4096, '\0');
+            while (out.write(block.data(), std::streamsize(block.size())))
+                ;
+        }
+        std::uintmax_t full = fs::file_size(filler);
+        fs::resize_file(filler, full > std::uintmax_t(left) ? full - std::uintmax_t(left) : 0);
+    }
+    std::string path;
+    bool mounted = false;
+};
+} // namespace
+
+TEST_F(Unattended, AFullDiskFailsTheRunAndLeavesEveryFileWhole) {
+    SmallDisk disk(dir.path().toStdString() + "/disk");
+    if (!disk.mounted)
+        GTEST_SKIP() << "mounting a small tmpfs needs root; the disk-full cases of the writer "
+                        "are covered by DiskFull.EveryWriteFailsWholeAtEveryFillLevel";
+    // Enough pages for a page and a sitemap of some hundred kilobytes.
+    for (int i = 0; i < 1500; ++i)
+        WriteFileText("<title>Page " + std::to_string(i) + "</title>",
+                      site + "page" + std::to_string(i) + ".html");
+    const std::string page = disk.path + "/sitemap.html", xml = disk.path + "/sitemap.xml";
+    profileFile = disk.path + "/site.qvt";
+    profile.setOutputFileName(page);
+    profile.setAddImages(false);
+    profile.setFileName(profileFile);
+    const std::string oldProfile = ProfileToBytes(profile);
+
+    for (std::int64_t left : {0, 8 << 10, 100 << 10, 250 << 10, 400 << 10}) {
+        SCOPED_TRACE(std::to_string(left) + " bytes left");
+        WriteFileText("old page", page);
+        WriteFileText("old sitemap", xml);
+        WriteFileText(oldProfile, profileFile);
+        disk.leave(left);
+        RunResult r = RunTessaly({"-auto", QString::fromStdString(profileFile)}, dir.path());
+        EXPECT_TRUE(r.ended);
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_NE(r.err.find("No space left on device"), std::string::npos) << r.err;
+        // Each file is either the old one or a whole new one, never cut.
+        const std::string newPage = ReadFileText(page), newXml = ReadFileText(xml);
+        EXPECT_TRUE(newPage == "old page" || newPage.ends_with("</html>")) << newPage.size();
+        EXPECT_TRUE(newXml == "old sitemap" || newXml.ends_with("</urlset>\r\n")) << newXml.size();
+        TMapProfile back;
+        EXPECT_NO_THROW(ProfileFromBytes(ReadFileText(profileFile), back));
+        fs::remove(disk.path + "/filler");
+    }
 }
