@@ -190,7 +190,7 @@ void TfrmSiteMapMain::RunSearch() {
     // view reloads once when it ends.
     Tree->beginBulk();
     if (Profile.SpiderType() == mstLocal) {
-        StatusPageReporter reporter(lblLookingIn, lblFileFound, lblFileCount, memoFiles);
+        StatusPageReporter reporter(lblLookingIn, lblFileFound, lblFileCount, memoFiles, AutoRun);
         TLocalScan scan(Profile, *Tree, IgnoreFolderList, IgnoreFileList, reporter, FoundCount);
         LocalScan = &scan;
         LocalScanRunning = true;

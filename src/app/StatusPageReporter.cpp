@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <cstdio>
 
 namespace tessaly {
 
@@ -13,8 +14,9 @@ constexpr int kIntervalMs = 100;
 }
 
 StatusPageReporter::StatusPageReporter(QLabel* lookingIn, QLabel* fileFound, QLabel* fileCount,
-                                       QPlainTextEdit* log)
-    : lookingIn_(lookingIn), fileFound_(fileFound), fileCount_(fileCount), log_(log) {
+                                       QPlainTextEdit* log, bool echoProblems)
+    : lookingIn_(lookingIn), fileFound_(fileFound), fileCount_(fileCount), log_(log),
+      echoProblems_(echoProblems) {
     sinceFlush_.start();
 }
 
@@ -35,6 +37,12 @@ void StatusPageReporter::fileFound(const std::string& path) {
 void StatusPageReporter::fileCount(int count) {
     count_ = count;
     changed_ = true;
+}
+
+void StatusPageReporter::problem(const std::string& line) {
+    if (echoProblems_)
+        std::fprintf(stderr, "%s\n", line.c_str());
+    logLine(line);
 }
 
 void StatusPageReporter::logLine(const std::string& line) {

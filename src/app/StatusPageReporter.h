@@ -14,13 +14,15 @@ namespace tessaly {
 
 class StatusPageReporter : public TScanReporter {
   public:
+    // echoProblems: problems also go to standard error (unattended runs).
     StatusPageReporter(QLabel* lookingIn, QLabel* fileFound, QLabel* fileCount,
-                       QPlainTextEdit* log);
+                       QPlainTextEdit* log, bool echoProblems = false);
     ~StatusPageReporter() override;
     void lookingIn(const std::string& folder) override;
     void fileFound(const std::string& path) override;
     void fileCount(int count) override;
     void logLine(const std::string& line) override;
+    void problem(const std::string& line) override;
     void letEventsRun() override;
     // Shows everything gathered so far.
     void flush();
@@ -33,6 +35,7 @@ class StatusPageReporter : public TScanReporter {
     std::string folder_, file_;
     int count_ = -1;
     bool changed_ = false;
+    bool echoProblems_ = false;
     QStringList lines_;
     QElapsedTimer sinceFlush_;
 };

@@ -119,6 +119,86 @@ struct MapWriter {
     void add(std::string_view line) { add({line}); }
 };
 
+// A control character other than tab has no place in a page; line ends
+// inside a title read from a file stand for a blank.
+bool isDroppedControl(unsigned char c) {
+    return (c < 0x20 && c != '\t') || c == 0x7F;
+}
+bool isLineBreakControl(unsigned char c) {
+    return c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+// Whether text[at] (an "&") begins a character reference: "&name;",
+// "&#digits;" or "&#xhex;".
+bool beginsCharacterReference(std::string_view text, std::size_t at) {
+    std::size_t i = at + 1;
+    auto isAlnum = [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    };
+    auto isHex = [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    };
+    std::size_t start;
+    if (i < text.size() && text[i] == '#') {
+        ++i;
+        bool hex = i < text.size() && (text[i] == 'x' || text[i] == 'X');
+        if (hex)
+            ++i;
+        start = i;
+        while (i < text.size() && (hex ? isHex(text[i]) : (text[i] >= '0' && text[i] <= '9')))
+            ++i;
+    } else {
+        start = i;
+        while (i < text.size() && isAlnum(text[i]))
+            ++i;
+    }
+    return i > start && i < text.size() && text[i] == ';';
+}
+
+} // namespace
+
+void AppendHtmlAttribute(std::string& out, std::string_view value) {
+    for (char c : value) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        default:
+            if (isLineBreakControl(static_cast<unsigned char>(c)))
+                out += ' ';
+            else if (!isDroppedControl(static_cast<unsigned char>(c)))
+                out += c;
+        }
+    }
+}
+
+void AppendHtmlText(std::string& out, std::string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '<')
+            out += "&lt;";
+        else if (c == '>')
+            out += "&gt;";
+        else if (c == '&' && !beginsCharacterReference(text, i))
+            out += "&amp;";
+        else if (isLineBreakControl(static_cast<unsigned char>(c)))
+            out += ' ';
+        else if (!isDroppedControl(static_cast<unsigned char>(c)))
+            out += c;
+    }
+}
+
+namespace {
+
 void replaceAll(std::string& s, const std::string& from, const std::string& to) {
     for (std::size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + to.size()))
         s.replace(at, from.size(), to);
@@ -227,6 +307,7 @@ std::string BuildMapHTML(const TMapProfile& profile, const TSiteTree& tree,
     tree.forEachWithLevel([&](TSiteTree::Node& n, int level) { items.push_back({&n, level}); });
 
     int previousLevel = 0, folders = 0;
+    std::string href, text; // an item's escaped address and link text
     auto closeLevels = [&](int level) {
         map.indent -= 2;
         for (int i = 0; i < previousLevel - level; ++i) {
@@ -259,7 +340,9 @@ std::string BuildMapHTML(const TMapProfile& profile, const TSiteTree& tree,
             map.indent = 2 * level;
             std::string linkOpen, linkClose;
             if (!profile.NoFolderLinks() && !d.LinkURL.empty()) {
-                linkOpen = "<a href=\"" + d.LinkURL + "\">";
+                linkOpen = "<a href=\"";
+                AppendHtmlAttribute(linkOpen, d.LinkURL);
+                linkOpen += "\">";
                 linkClose = "</a>";
             }
             if (paragraph && i > 0) {
@@ -267,8 +350,9 @@ std::string BuildMapHTML(const TMapProfile& profile, const TSiteTree& tree,
                 map.add("</p>");
             }
             std::string icon = profile.AddImages() && !profile.NoFolderImages() ? kFolderIcon : "";
-            std::string label = "<b" + sectionClass + ">" + linkOpen + d.LinkText + linkClose +
-                                "</b>" + (paragraph ? "<br>" : "");
+            std::string label = "<b" + sectionClass + ">" + linkOpen;
+            AppendHtmlText(label, d.LinkText);
+            label += linkClose + "</b>" + (paragraph ? "<br>" : "");
             if (treeFormat) {
                 std::size_t at = opening.find("%1");
                 if (at != std::string::npos)
@@ -295,8 +379,12 @@ std::string BuildMapHTML(const TMapProfile& profile, const TSiteTree& tree,
                 bool folderNext = i + 1 < items.size() && items[i + 1].node->icon == iconFolder;
                 suffix = folderNext ? "" : "<br>";
             }
-            map.add({pagePrefix, icon, "<a href=\"", d.LinkURL, "\"", itemClass, ">", d.LinkText,
-                     "</a>", suffix});
+            href.clear();
+            AppendHtmlAttribute(href, d.LinkURL);
+            text.clear();
+            AppendHtmlText(text, d.LinkText);
+            map.add({pagePrefix, icon, "<a href=\"", href, "\"", itemClass, ">", text, "</a>",
+                     suffix});
         }
     }
     map.indent -= 2;

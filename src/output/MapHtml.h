@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace tessaly {
 
@@ -26,6 +27,15 @@ using MapProgress = std::function<void(int index, const TDataRec& item)>;
 // Walks the tree once and returns the map text.
 std::string BuildMapHTML(const TMapProfile& profile, const TSiteTree& tree,
                          const MapProgress& progress = {});
+
+// Appends a value for a double-quoted attribute: "&", the quote and the angle
+// brackets as references; control characters dropped (line ends become
+// blanks).
+void AppendHtmlAttribute(std::string& out, std::string_view value);
+// Appends text for an element's content. Titles are kept in their HTML source
+// form, so character references stand; every other "&" and the angle brackets
+// are escaped, so that nothing can open a tag. Control characters as above.
+void AppendHtmlText(std::string& out, std::string_view text);
 
 // The maker's address in the credit line.
 inline constexpr const char* kCreditAddress = "https://quorvane.example/";

@@ -5,6 +5,8 @@
 
 #include <QByteArray>
 #include <QString>
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -29,6 +31,10 @@ std::string GoogleSiteMapFileName(const std::string& outputFileName) {
 }
 
 std::string PriorityText(double priority) {
+    // The protocol takes 0.0 to 1.0; a profile may hold anything.
+    if (std::isnan(priority))
+        priority = 0.5;
+    priority = std::clamp(priority, 0.0, 1.0);
     std::string text = QByteArray::number(priority, 'g', 15).toStdString();
     for (char& c : text)
         if (c == ',')

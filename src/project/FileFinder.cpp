@@ -2,7 +2,9 @@
 
 #include "Folders.h"
 
+#include <cerrno>
 #include <climits>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
@@ -36,13 +38,19 @@ using DirPtr = std::unique_ptr<DIR, int (*)(DIR*)>;
 // The folder's entries in the order the file system gives them; nothing when
 // it cannot be listed. An entry's status is read only when its type is not
 // known from the listing (links are followed: a link to a folder is a folder,
-// a dangling link an ordinary entry) or when needStatus says so.
+// a link that leads nowhere is left out) or when needStatus says so. errno is
+// left non-zero when the listing ended in an error.
 std::vector<Entry> listFolder(DIR* dir, bool needStatus) {
     std::vector<Entry> out;
     if (!dir)
         return out;
     int fd = ::dirfd(dir);
-    while (dirent* d = ::readdir(dir)) {
+    for (;;) {
+        errno = 0;
+        dirent* d = ::readdir(dir);
+        if (!d)
+            break; // errno tells an error from the end
+
         const char* n = d->d_name;
         if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
             continue;
@@ -54,8 +62,9 @@ std::vector<Entry> listFolder(DIR* dir, bool needStatus) {
                           : n[0] == '.' ? TFileAttributes(ffHidden)
                                         : TFileAttributes(ffNormal);
         } else {
+            // Links are followed; a link that leads nowhere is no page.
             struct stat st {};
-            if (::fstatat(fd, n, &st, 0) != 0 && ::fstatat(fd, n, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            if (::fstatat(fd, n, &st, 0) != 0)
                 continue;
             e.isDir = S_ISDIR(st.st_mode);
             e.info.Attr = attributesOf(e.info.Name, st);
@@ -113,14 +122,30 @@ void TFileFinder::Search() {
         mask_ = filename_ + ".*";
     stopped_ = false;
     entered_.clear();
-    visit(AddBackslash(start));
+    visit(AddBackslash(start), AT_FDCWD, start.c_str());
 }
 
-void TFileFinder::visit(const std::string& folder) {
+void TFileFinder::visit(const std::string& folder, int parentFd, const char* name) {
     struct stat st {};
-    if (::stat(folder.c_str(), &st) == 0 &&
+    if (::fstatat(parentFd, name, &st, 0) == 0 &&
         !entered_.insert({std::uint64_t(st.st_dev), std::uint64_t(st.st_ino)}).second)
         return;
+    // Each level keeps its folder open while its subfolders are walked: the
+    // walk goes by names relative to it, never by the whole path.
+    struct Fd {
+        int fd;
+        ~Fd() {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    } self{::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    const int openError = errno;
+    struct Current {
+        int& slot;
+        int saved;
+        ~Current() { slot = saved; }
+    } current{currentFd_, currentFd_};
+    currentFd_ = self.fd;
     if (OnNewFolder) {
         bool ignore = false;
         OnNewFolder(*this, folder, ignore);
@@ -129,38 +154,54 @@ void TFileFinder::visit(const std::string& folder) {
     }
     if (stopped_)
         return;
+    if (self.fd < 0) {
+        if (OnFolderError)
+            OnFolderError(*this, folder, std::strerror(openError));
+        return;
+    }
     // One listing serves both passes; the order is the file system's.
     // The read-only bit is the only attribute that needs an entry's status;
     // when the filter takes files with and without it, no status is read.
     bool needStatus = ((Attributes & ffNormal) != 0) != ((Attributes & ffReadonly) != 0);
-    DirPtr dir(::opendir(folder.c_str()), ::closedir);
-    std::vector<Entry> entries = listFolder(dir.get(), needStatus);
-    const int folderFd = dir ? ::dirfd(dir.get()) : -1;
+    std::vector<Entry> entries;
+    {
+        int listFd = ::dup(self.fd);
+        DirPtr dir(listFd >= 0 ? ::fdopendir(listFd) : nullptr, ::closedir);
+        if (!dir) {
+            if (listFd >= 0)
+                ::close(listFd);
+            if (OnFolderError)
+                OnFolderError(*this, folder, std::strerror(errno));
+            return;
+        }
+        errno = 0;
+        entries = listFolder(dir.get(), needStatus);
+        if (errno != 0 && OnFolderError)
+            OnFolderError(*this, folder, std::strerror(errno));
+    }
     for (Entry& e : entries) {
         if (stopped_)
             return;
-        const std::string& name = e.info.Name;
-        if (name[0] == '.' || !matchesMask(name))
+        const std::string& entryName = e.info.Name;
+        if (entryName[0] == '.' || !matchesMask(entryName))
             continue;
         if (e.isDir && !(Attributes & ffDirectory))
             continue;
         TFileAttributes own = e.info.Attr & ~TFileAttributes(ffNormal);
         bool passes = own ? (own & Attributes) != 0 : (Attributes & ffNormal) != 0;
         if (passes && OnFound) {
-            e.info.FolderFd = folderFd;
+            e.info.FolderFd = self.fd;
             OnFound(*this, folder, e.info);
             e.info.FolderFd = -1;
         }
     }
-    // Only one folder is held open at a time, however deep the tree.
-    dir.reset();
     if (stopped_ || !Subfolders)
         return;
     for (const Entry& e : entries) {
         if (stopped_)
             return;
         if (e.isDir && e.info.Name[0] != '.')
-            visit(folder + e.info.Name + "/");
+            visit(folder + e.info.Name + "/", self.fd, e.info.Name.c_str());
     }
 }
 

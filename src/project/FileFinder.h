@@ -53,11 +53,15 @@ class TFileFinder {
         std::function<void(TFileFinder& sender, const std::string& folder, const TFileInfo& info)>;
     using TNewFolderEvent =
         std::function<void(TFileFinder& sender, const std::string& folder, bool& ignoreFolder)>;
+    // A folder that could not be listed, with the system's reason.
+    using TFolderErrorEvent =
+        std::function<void(TFileFinder& sender, const std::string& folder, const std::string& why)>;
 
     TFileAttributes Attributes = ffNormal | ffArchive | ffReadonly | ffHidden | ffSystem;
     bool Subfolders = true;
     TFoundEvent OnFound;
     TNewFolderEvent OnNewFolder;
+    TFolderErrorEvent OnFolderError;
 
     const std::string& Filename() const { return filename_; }
     // A bare name mask; a folder part raises EFindFileError.
@@ -72,14 +76,20 @@ class TFileFinder {
     // Asks a running walk to stop after the current entry.
     void Stop() { stopped_ = true; }
     bool Stopped() const { return stopped_; }
+    // The folder being announced or listed, open (-1 when it could not be
+    // opened); entries are read relative to it, so a path longer than the
+    // system's limit is no obstacle.
+    int CurrentFolderFd() const { return currentFd_; }
 
   private:
-    void visit(const std::string& folder);
+    // Enters name below the open folder parentFd; folder is its whole path.
+    void visit(const std::string& folder, int parentFd, const char* name);
     bool matchesMask(const std::string& name) const;
     std::string filename_ = "*.*";
     std::string location_;
     std::string mask_;
     bool stopped_ = false;
+    int currentFd_ = -1;
     // Real folders entered in this walk (device, inode): a link back to a
     // folder already entered is not followed again.
     std::set<std::pair<std::uint64_t, std::uint64_t>> entered_;

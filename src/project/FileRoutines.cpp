@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,6 +35,14 @@ std::string ChangeFileExt(const std::string& path, const std::string& ext) {
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
         return path + ext;
     return path.substr(0, dot) + ext;
+}
+
+std::string AbsolutePath(const std::string& path) {
+    if (path.empty())
+        return path;
+    std::error_code ec;
+    std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    return ec ? path : absolute.lexically_normal().string();
 }
 
 bool FileExists(const std::string& path) {

@@ -69,6 +69,9 @@ std::string ExtractFileName(const std::string& path);
 // The path with its extension (from the last "." of the name) replaced; ext
 // includes the dot.
 std::string ChangeFileExt(const std::string& path, const std::string& ext);
+// The path made absolute against the current folder and normalised ("." and
+// ".." segments and doubled "/" removed); a folder keeps its trailing "/".
+std::string AbsolutePath(const std::string& path);
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
 // Lower case of a UTF-8 text.

@@ -17,6 +17,8 @@ namespace tessaly {
 namespace {
 const char* kImageTypes = "*.gif;*.bmp;*.jpg;*.jpeg;*.png;*.swf;";
 const char* kTitledTypes = "*.htm;*.html;*.shtm;*.shtml;*.php;*.php4;*.php5;*.asp;*.cfm;";
+// How much of a page the title search reads.
+constexpr std::size_t kTitleWindow = 1 << 20;
 
 std::unordered_set<std::string> lowerSet(const std::vector<std::string>& lines) {
     std::unordered_set<std::string> s;
@@ -38,17 +40,23 @@ TLocalScan::TLocalScan(const TMapProfile& profile, TSiteTree& tree,
     finder_.OnFound = [this](TFileFinder&, const std::string& f, const TFileInfo& info) {
         ffSearchFound(f, info);
     };
+    finder_.OnFolderError = [this](TFileFinder&, const std::string& f, const std::string& why) {
+        reporter_.problem("Unreadable Folder: " + f + " (" + why + ")");
+    };
 }
 
 void TLocalScan::Run(const std::string& location) {
     finder_.setFilename("*.*");
-    finder_.setLocation(location);
+    // Addresses are cut from the paths by the folder's length: the folder is
+    // taken as an absolute, normalised path, whatever folder the program runs
+    // in and however the profile names it.
+    finder_.setLocation(AddBackslash(AbsolutePath(location)));
     switch (profile_.OutputType()) {
     case moutFile:
-        excludedLower_ = LowerCase(profile_.OutputFileName());
+        excludedLower_ = LowerCase(AbsolutePath(profile_.OutputFileName()));
         break;
     case moutInsert:
-        excludedLower_ = LowerCase(profile_.OutputInsert());
+        excludedLower_ = LowerCase(AbsolutePath(profile_.OutputInsert()));
         break;
     default:
         excludedLower_.clear();
@@ -76,7 +84,7 @@ void TLocalScan::ffSearchFound(const std::string& folder, const TFileInfo& info)
         reporter_.logLine("  " + path);
         if (!isExcluded(path)) {
             std::optional<std::time_t> mtime = EntryTime(info);
-            AddLocalItem(path, false, mtime);
+            AddLocalItem(path, false, mtime, info.FolderFd);
             ++foundCount_;
             reporter_.fileCount(foundCount_);
         }
@@ -96,7 +104,7 @@ bool TLocalScan::isExcluded(const std::string& path) const {
 }
 
 TSiteTree::Node* TLocalScan::AddLocalItem(const std::string& path, bool isFolder,
-                                          std::optional<std::time_t> mtime) {
+                                          std::optional<std::time_t> mtime, int folderFd) {
     TDataRec r;
     r.FilePath = path;
     r.IsFolder = isFolder;
@@ -110,11 +118,11 @@ TSiteTree::Node* TLocalScan::AddLocalItem(const std::string& path, bool isFolder
         parentKey = ExtractFilePath(trimmed);
         r.LinkText = tree_.isEmpty() ? "Home" : name;
         r.FolderPath = path;
-        r.LinkURL = LocalURL(FolderIndexFile(path));
+        r.LinkURL = LocalURL(FolderIndexFile(path, finder_.CurrentFolderFd()));
         r.LastMod = W3CDateTime(Clock::now());
         icon = iconFolder;
     } else {
-        r.LinkText = PageTitle(path);
+        r.LinkText = PageTitle(path, folderFd);
         r.FolderPath = ExtractFilePath(path);
         r.LinkURL = LocalURL(path);
         r.LastMod = W3CDateTime(mtime ? *mtime : FileTime(path));
@@ -127,26 +135,56 @@ TSiteTree::Node* TLocalScan::AddLocalItem(const std::string& path, bool isFolder
     return node;
 }
 
-std::string TLocalScan::FolderIndexFile(const std::string& folder) {
-    for (const char* name : {"index.html", "index.htm", "welcome.html", "index.php", "index.asp"})
-        if (FileExists(folder + name))
+std::string TLocalScan::FolderIndexFile(const std::string& folder, int folderFd) {
+    for (const char* name : {"index.html", "index.htm", "welcome.html", "index.php", "index.asp"}) {
+        struct stat st {};
+        bool exists = folderFd >= 0 ? ::fstatat(folderFd, name, &st, 0) == 0 && !S_ISDIR(st.st_mode)
+                                    : FileExists(folder + name);
+        if (exists)
             return folder + name;
+    }
     return {};
 }
 
-std::string TLocalScan::PageTitle(const std::string& path) const {
+std::string TLocalScan::PageTitle(const std::string& path, int folderFd) const {
     if (profile_.UsePageTitles() && MatchesFileTypes(path, kTitledTypes)) {
-        std::string title = ReadPageTitle(path);
+        std::string title = folderFd >= 0 ? ReadPageTitle(folderFd, ExtractFileName(path))
+                                          : ReadPageTitle(path);
         if (!title.empty())
             return title;
     }
     return ExtractFileName(path);
 }
 
+namespace {
+// "%", "#" and "?" in a file's name would make an address of another file, a
+// fragment or a query: they are escaped as the address of that name.
+void appendNameForAddress(std::string& out, std::string_view name) {
+    for (char c : name) {
+        switch (c) {
+        case '%':
+            out += "%25";
+            break;
+        case '#':
+            out += "%23";
+            break;
+        case '?':
+            out += "%3F";
+            break;
+        default:
+            out += c;
+        }
+    }
+}
+} // namespace
+
 std::string TLocalScan::LocalURL(const std::string& path) const {
     // Cut by count, as many bytes as the scan folder has with its "/".
     std::size_t cut = AddBackslash(finder_.Location()).size();
-    return profile_.Website() + (path.size() > cut ? path.substr(cut) : std::string());
+    std::string url = profile_.Website();
+    if (path.size() > cut)
+        appendNameForAddress(url, std::string_view(path).substr(cut));
+    return url;
 }
 
 TSiteTree::Node* TLocalScan::FindFolderItem(const std::string& key) const {
@@ -164,9 +202,13 @@ void RemoveEmptyFolders(TSiteTree& tree) {
 }
 
 std::string ReadPageTitle(const std::string& path) {
+    return ReadPageTitle(AT_FDCWD, path);
+}
+
+std::string ReadPageTitle(int folderFd, const std::string& name) {
     // Only regular files are read: a pipe or device named like a page would
     // block the scan or never end.
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    int fd = ::openat(folderFd, name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return {};
     std::unique_ptr<int, void (*)(int*)> closer(&fd, [](int* p) { ::close(*p); });
@@ -181,7 +223,11 @@ std::string ReadPageTitle(const std::string& path) {
     std::size_t start = std::string::npos, searchedStart = 0, searchedEnd = 0;
     char buf[16384];
     for (;;) {
-        ssize_t got = ::read(fd, buf, sizeof buf);
+        // A title stands near the top; a page without one is not read to its
+        // end, however large it is.
+        if (text.size() >= kTitleWindow)
+            return {};
+        ssize_t got = ::read(fd, buf, std::min(sizeof buf, kTitleWindow - text.size()));
         if (got <= 0)
             return {};
         std::size_t n = std::size_t(got);

@@ -23,8 +23,12 @@ class TScanReporter {
     virtual void fileFound(const std::string& path) = 0;
     virtual void fileCount(int count) = 0;
     virtual void logLine(const std::string& line) = 0;
+    // Something the search had to leave out (a folder it could not read);
+    // shown in the log like any line unless the reporter does more with it.
+    virtual void problem(const std::string& line) { logLine(line); }
     virtual void letEventsRun() = 0;
 };
+
 
 class TLocalScan {
   public:
@@ -39,15 +43,19 @@ class TLocalScan {
     // Ends a running scan after the current entry.
     void Stop() { finder_.Stop(); }
 
-    // mtime: the file's modification time when the walk already read it.
+    // mtime: the file's modification time when the walk already read it;
+    // folderFd: the file's folder, open, or -1.
     TSiteTree::Node* AddLocalItem(const std::string& path, bool isFolder,
-                                  std::optional<std::time_t> mtime = std::nullopt);
+                                  std::optional<std::time_t> mtime = std::nullopt,
+                                  int folderFd = -1);
     // The folder's index page (index.html, index.htm, welcome.html, index.php,
-    // index.asp, the first that exists), or empty.
-    static std::string FolderIndexFile(const std::string& folder);
+    // index.asp, the first that exists), or empty; looked for relative to
+    // folderFd when it is open.
+    static std::string FolderIndexFile(const std::string& folder, int folderFd = -1);
     // The page's title as the file holds it, or its file name.
-    std::string PageTitle(const std::string& path) const;
-    // The file's address on the website.
+    std::string PageTitle(const std::string& path, int folderFd = -1) const;
+    // The file's address on the website: the website address followed by the
+    // path below the scanned folder, with "%", "#" and "?" escaped.
     std::string LocalURL(const std::string& path) const;
     // The first item in tree order whose folder is key, or nullptr.
     TSiteTree::Node* FindFolderItem(const std::string& key) const;
@@ -76,7 +84,10 @@ class TLocalScan {
 void RemoveEmptyFolders(TSiteTree& tree);
 
 // The title between the first "<title>" and the first "</title>" (letter case
-// ignored), read no further than needed; empty when there is none.
+// ignored), read no further than needed and never past the first megabyte;
+// empty when there is none.
 std::string ReadPageTitle(const std::string& path);
+// The same for the file name in the open folder folderFd.
+std::string ReadPageTitle(int folderFd, const std::string& name);
 
 } // namespace tessaly

@@ -153,7 +153,18 @@ QVariant TSiteTree::data(const QModelIndex& index, int role) const {
     if (!n)
         return {};
     switch (role) {
-    case Qt::DisplayRole:
+    case Qt::DisplayRole: {
+        // No screen is wider than this many characters; a longer text (a
+        // title of megabytes) would only cost the view time to lay out.
+        constexpr std::size_t kShown = 1000;
+        const std::string& text = n->data.LinkText;
+        if (text.size() <= kShown)
+            return QString::fromStdString(text);
+        std::size_t cut = kShown;
+        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+            --cut; // not inside a UTF-8 sequence
+        return QString::fromUtf8(text.data(), qsizetype(cut)) + QChar(0x2026);
+    }
     case Qt::EditRole:
         return QString::fromStdString(n->data.LinkText);
     case Qt::DecorationRole:

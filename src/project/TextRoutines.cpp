@@ -72,10 +72,10 @@ std::string CopyMax(const std::string& text, std::size_t maxLength) {
 }
 
 namespace {
-// What EncodeURLForXML makes of each byte: kept, "+", or a "%XX" escape, with
+// What EncodeURLForXML makes of each byte: kept, or a "%XX" escape, with
 // the XML escapes of the kept signs applied in the same pass (the escapes of
-// the second step never meet a "%" or "+" of the first, so one pass gives the
-// same text).
+// the second step never meet a "%" of the first, so one pass gives the same
+// text). A blank is "%20": in a path "+" is a plus sign, another file.
 struct UrlByteTable {
     const char* text[256];
     unsigned char size[256];
@@ -99,8 +99,6 @@ struct UrlByteTable {
                 std::snprintf(s, 8, "&lt;");
             else if (alnum || (c < 0x80 && c != 0 && kept.find(char(c)) != std::string::npos))
                 std::snprintf(s, 8, "%c", c);
-            else if (c == ' ')
-                std::snprintf(s, 8, "+");
             else
                 std::snprintf(s, 8, "%%%c%c", hex[c >> 4], hex[c & 15]);
             text[c] = s;

@@ -138,7 +138,7 @@ TEST(MapHtml, IconsFollowTheImageSettingsAndOddIconsAddNothing) {
         EXPECT_EQ(
             BuildMapHTML(p, t),
             lines({"<ul>" + c.folderIcon + "<b>H</b>",
-                   "  <dt>&nbsp;&nbsp;" + c.pageIcon + "<a href=\"p\">P & <b></a></dt>", "</ul>"}));
+                   "  <dt>&nbsp;&nbsp;" + c.pageIcon + "<a href=\"p\">P &amp; &lt;b&gt;</a></dt>", "</ul>"}));
     }
 }
 

@@ -54,7 +54,7 @@ TEST(XmlSitemap, WrittenItemsFoldersDuplicatesAndEncoding) {
     t.addItem(home, rec("http://x/%20\t<x>.png", cfNever, 0.8), iconImage);
     EXPECT_EQ(BuildGoogleSiteMap(t),
               kHead + url("http://x/index.html", "2024-01-02T03:04:05+00:00", "monthly", "0.5") +
-                  url("http://x/docs/a+b/%E9&amp;c.html", "", "", "1") +
+                  url("http://x/docs/a%20b/%E9&amp;c.html", "", "", "1") +
                   url("http://x/%20%09&lt;x&gt;.png", "2024-01-02T03:04:05+00:00", "never", "0.8") +
                   kTail);
 }

@@ -67,7 +67,7 @@ TEST(TextRoutines, EncodeURLForXML) {
         std::string in, out;
     };
     const Case cases[] = {
-        {"a b&c", "a+b&amp;c"},
+        {"a b&c", "a%20b&amp;c"},
         {"/caf\xE9.html", "/caf%E9.html"},
         {"/a%20b/", "/a%20b/"},
         {"/x?a='1'&b=\"2\"", "/x?a=&apos;1&apos;&amp;b=&quot;2&quot;"},
