@@ -15,8 +15,8 @@ namespace tessaly {
 class StatusPageReporter : public TScanReporter {
   public:
     // echoProblems: problems also go to standard error (unattended runs).
-    StatusPageReporter(QLabel* lookingIn, QLabel* fileFound, QLabel* fileCount,
-                       QPlainTextEdit* log, bool echoProblems = false);
+    StatusPageReporter(QLabel* lookingIn, QLabel* fileFound, QLabel* fileCount, QPlainTextEdit* log,
+                       bool echoProblems = false);
     ~StatusPageReporter() override;
     void lookingIn(const std::string& folder) override;
     void fileFound(const std::string& path) override;

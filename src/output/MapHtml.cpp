@@ -383,8 +383,8 @@ std::string BuildMapHTML(const TMapProfile& profile, const TSiteTree& tree,
             AppendHtmlAttribute(href, d.LinkURL);
             text.clear();
             AppendHtmlText(text, d.LinkText);
-            map.add({pagePrefix, icon, "<a href=\"", href, "\"", itemClass, ">", text, "</a>",
-                     suffix});
+            map.add(
+                {pagePrefix, icon, "<a href=\"", href, "\"", itemClass, ">", text, "</a>", suffix});
         }
     }
     map.indent -= 2;

@@ -148,8 +148,8 @@ std::string TLocalScan::FolderIndexFile(const std::string& folder, int folderFd)
 
 std::string TLocalScan::PageTitle(const std::string& path, int folderFd) const {
     if (profile_.UsePageTitles() && MatchesFileTypes(path, kTitledTypes)) {
-        std::string title = folderFd >= 0 ? ReadPageTitle(folderFd, ExtractFileName(path))
-                                          : ReadPageTitle(path);
+        std::string title =
+            folderFd >= 0 ? ReadPageTitle(folderFd, ExtractFileName(path)) : ReadPageTitle(path);
         if (!title.empty())
             return title;
     }

@@ -29,7 +29,6 @@ class TScanReporter {
     virtual void letEventsRun() = 0;
 };
 
-
 class TLocalScan {
   public:
     TLocalScan(const TMapProfile& profile, TSiteTree& tree,

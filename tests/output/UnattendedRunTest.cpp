@@ -141,3 +141,62 @@ TEST_F(Unattended, AFullDiskFailsTheRunAndLeavesEveryFileWhole) {
         fs::remove(disk.path + "/filler");
     }
 }
+
+TEST_F(Unattended, OddNamesAndTitlesGiveTheirOwnAddressesAndNoMarkup) {
+    const char* names[] = {"a b.html", "50%off.html", "c#d.html", "e?f.html",
+                           "q\" onmouseover=\"alert(1).html"};
+    for (const char* name : names)
+        WriteFileText("<html></html>", site + name);
+    WriteFileText("<title>A </a><script>alert(1)</script> &amp; &eacute; AT&T\x01 &#233;</title>",
+                  site + "t.html");
+    profile.setOutputFileName(site + "sitemap.html");
+    RunResult r = runProfile();
+    ASSERT_EQ(r.status, 0) << r.err;
+
+    const std::string xml = ReadFileText(site + "sitemap.xml");
+    for (const char* loc :
+         {"<loc>http://www.example.com/a%20b.html</loc>",
+          "<loc>http://www.example.com/50%25off.html</loc>",
+          "<loc>http://www.example.com/c%23d.html</loc>",
+          "<loc>http://www.example.com/e%3Ff.html</loc>",
+          "<loc>http://www.example.com/q&quot;%20onmouseover=&quot;alert(1).html</loc>"})
+        EXPECT_NE(xml.find(loc), std::string::npos) << loc;
+    EXPECT_EQ(
+        QProcess::execute("xmllint", {"--noout", "--schema", TESSALY_TEST_DATA "/sitemap-0.84.xsd",
+                                      QString::fromStdString(site + "sitemap.xml")}),
+        0);
+
+    const std::string page = ReadFileText(site + "sitemap.html");
+    EXPECT_NE(
+        page.find("<a href=\"http://www.example.com/q&quot; onmouseover=&quot;alert(1).html\""),
+        std::string::npos);
+    EXPECT_NE(page.find(">A &lt;/a&gt;&lt;script&gt;alert(1)&lt;/script&gt; &amp; &eacute; "
+                        "AT&amp;T &#233;</a>"),
+              std::string::npos);
+    EXPECT_EQ(page.find("<script>alert"), std::string::npos);
+    EXPECT_EQ(page.find('\x01'), std::string::npos);
+}
+
+TEST_F(Unattended, AnUnreadableFolderIsReportedAndTheRunStillSucceeds) {
+    fs::create_directories(site + "locked");
+    WriteFileText("<title>Hidden</title>", site + "locked/page.html");
+    for (const auto& entry : fs::recursive_directory_iterator(dir.path().toStdString()))
+        fs::permissions(entry.path(), fs::perms::all);
+    fs::permissions(dir.path().toStdString(), fs::perms::all);
+    fs::permissions(site + "locked", fs::perms::none);
+    profile.setOutputFileName(site + "sitemap.html");
+    profile.setFileName(profileFile);
+    WriteFileText(ProfileToBytes(profile), profileFile);
+    fs::permissions(profileFile, fs::perms::all);
+    RunResult r =
+        RunTessaly({"-auto", QString::fromStdString(profileFile)}, dir.path(), 60000, true);
+    fs::permissions(site + "locked", fs::perms::all);
+    if (r.err.find("Unreadable Folder") == std::string::npos && ::geteuid() == 0 &&
+        QProcess::execute("setpriv", {"--version"}) != 0)
+        GTEST_SKIP() << "cannot run as another user here";
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("Unreadable Folder: " + site + "locked/ (Permission denied)"),
+              std::string::npos)
+        << r.err;
+    EXPECT_TRUE(FileExists(site + "sitemap.xml"));
+}

@@ -4,6 +4,7 @@
 #include <QLocale>
 #include <QTemporaryDir>
 #include <clocale>
+#include <cmath>
 #include <gtest/gtest.h>
 
 using namespace tessaly;
@@ -67,7 +68,11 @@ TEST(XmlSitemap, PriorityTextIgnoresTheLocale) {
                            {1.0, "1"},
                            {0.0, "0"},
                            {0.1 + 0.2, "0.3"},
-                           {0.123456789012345678, "0.123456789012346"}})
+                           {0.123456789012345678, "0.123456789012346"},
+                           // A profile may hold anything: the protocol's range is kept.
+                           {-0.5, "0"},
+                           {2.5, "1"},
+                           {std::nan(""), "0.5"}})
         EXPECT_EQ(PriorityText(p), text) << p;
     QLocale::setDefault(QLocale::c());
     std::setlocale(LC_NUMERIC, old.c_str());

@@ -3,6 +3,8 @@
 
 #include <QTemporaryDir>
 #include <algorithm>
+#include <climits>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -51,9 +53,9 @@ class LocalSite : public ::testing::Test {
         ignoreFiles = {site + "secret.html"};
     }
 
-    void scan() {
+    void scan(const std::string& location = {}) {
         TLocalScan s(profile, tree, ignoreFolders, ignoreFiles, rec, found);
-        s.Run(site);
+        s.Run(location.empty() ? site : location);
     }
 
     // The tree as indented lines "text | icon | address"; siblings keep their
@@ -244,5 +246,110 @@ TEST(FileFinder, ReadOnlyFilesFollowTheAttributeFilter) {
         f.Search();
         std::sort(got.begin(), got.end());
         EXPECT_EQ(got, c.want) << c.attrs;
+    }
+}
+
+namespace {
+// Makes a chain of folders whose whole path is far longer than the system
+// allows for one path, by walking relative to open folders, and puts a page
+// at the bottom. Removes it the same way.
+struct DeepTree {
+    static constexpr int kLevels = 30;
+    const std::string segment = std::string(200, 'd');
+    std::string root;
+    explicit DeepTree(const std::string& where) : root(where) {
+        int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY);
+        for (int i = 0; i < kLevels; ++i) {
+            ::mkdirat(fd, segment.c_str(), 0755);
+            int next = ::openat(fd, segment.c_str(), O_RDONLY | O_DIRECTORY);
+            ::close(fd);
+            fd = next;
+        }
+        int page = ::openat(fd, "index.html", O_WRONLY | O_CREAT, 0644);
+        std::string text = "<title>Deep down</title>";
+        EXPECT_EQ(::write(page, text.data(), text.size()), ssize_t(text.size()));
+        ::close(page);
+        ::close(fd);
+    }
+    ~DeepTree() { removeBelow(::open(root.c_str(), O_RDONLY | O_DIRECTORY)); }
+    void removeBelow(int fd) {
+        ::unlinkat(fd, "index.html", 0);
+        int next = ::openat(fd, segment.c_str(), O_RDONLY | O_DIRECTORY);
+        if (next >= 0) {
+            removeBelow(next);
+            ::unlinkat(fd, segment.c_str(), AT_REMOVEDIR);
+        }
+        ::close(fd);
+    }
+    std::string relativeFolder() const {
+        std::string path;
+        for (int i = 0; i < kLevels; ++i)
+            path += segment + "/";
+        return path;
+    }
+};
+} // namespace
+
+TEST_F(LocalSite, PagesDeeperThanThePathLimitAreFoundWithTheirTitles) {
+    DeepTree deep(site);
+    ASSERT_GT((site + deep.relativeFolder()).size(), std::size_t(PATH_MAX));
+    scan();
+    const std::string url = "http://www.example.com/" + deep.relativeFolder() + "index.html";
+    bool page = false, folder = false;
+    tree.forEach([&](TSiteTree::Node& n) {
+        if (n.data.LinkURL == url && !n.data.IsFolder) {
+            page = true;
+            EXPECT_EQ(n.data.LinkText, "Deep down");
+            EXPECT_EQ(n.data.LastMod.size(), 25u) << n.data.LastMod; // a real file time
+        }
+        if (n.data.IsFolder && n.data.LinkURL == url)
+            folder = true; // its folder found its index page
+    });
+    EXPECT_TRUE(page);
+    EXPECT_TRUE(folder);
+    EXPECT_EQ(found, 9);
+}
+
+TEST_F(LocalSite, ARelativeFolderIsTakenAsTheAbsoluteNormalisedOne) {
+    // However the folder is written, and from whatever folder the program
+    // runs, the addresses are the site's own.
+    char cwd[PATH_MAX];
+    ASSERT_NE(::getcwd(cwd, sizeof cwd), nullptr);
+    ASSERT_EQ(::chdir(dir.path().toUtf8().constData()), 0);
+    for (const char* location : {"site", "site/", "./site/docs/../", "site//"}) {
+        SCOPED_TRACE(location);
+        tree.clear();
+        found = 0;
+        profile.setOutputFileName("site/sitemap.html"); // relative as well
+        scan(location);
+        std::vector<std::string> urls;
+        tree.forEach([&](TSiteTree::Node& n) { urls.push_back(n.data.LinkURL); });
+        EXPECT_EQ(urls.front(), "http://www.example.com/index.html");
+        EXPECT_NE(std::find(urls.begin(), urls.end(), "http://www.example.com/docs/guide.html"),
+                  urls.end());
+        for (const std::string& u : urls)
+            EXPECT_EQ(u.find("sitemap.html"), std::string::npos) << "the output is never listed";
+    }
+    ASSERT_EQ(::chdir(cwd), 0);
+}
+
+TEST(LocalScan, TitlesAreLookedForInTheFirstMegabyteOnly) {
+    QTemporaryDir dir;
+    struct Case {
+        std::size_t fillerBefore;
+        bool closed;
+        std::string title;
+    };
+    const Case cases[] = {
+        {100, true, "Found"},
+        {(1 << 20) - 100, true, "Found"},
+        {(1 << 20) + 100, true, ""}, // past the window: the file name is used
+        {3 << 20, false, ""},        // no end marker: not read to the end
+    };
+    for (const Case& c : cases) {
+        std::string file = dir.filePath("p.html").toStdString();
+        std::ofstream(file) << std::string(c.fillerBefore, ' ') << "<TITLE>Found"
+                            << (c.closed ? "</Title>" : std::string(3 << 20, 'x'));
+        EXPECT_EQ(ReadPageTitle(file), c.title) << c.fillerBefore;
     }
 }

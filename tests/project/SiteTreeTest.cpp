@@ -71,3 +71,20 @@ TEST(SiteTree, InPlaceEditChangesTheItemTextAndIsReported) {
     EXPECT_EQ(edited, home);
     EXPECT_EQ(t.data(t.indexOf(home), TSiteTree::IconRole).toInt(), iconFolder);
 }
+
+TEST(SiteTree, AVeryLongTextIsShownCutAndEditedWhole) {
+    TSiteTree t;
+    // Multi-byte characters, so the cut must fall between characters.
+    std::string title;
+    for (int i = 0; i < 200000; ++i)
+        title += "\xC3\xA9";
+    auto* item = t.addItem(nullptr, rec(title), iconPage);
+    QString shown = t.data(t.indexOf(item), Qt::DisplayRole).toString();
+    EXPECT_LE(shown.size(), 1001);
+    EXPECT_EQ(shown.back(), QChar(0x2026));
+    EXPECT_EQ(shown.left(3), QString::fromUtf8("\xC3\xA9\xC3\xA9\xC3\xA9"));
+    EXPECT_FALSE(shown.contains(QChar::ReplacementCharacter));
+    EXPECT_EQ(t.data(t.indexOf(item), Qt::EditRole).toString().size(), 200000);
+    auto* shortItem = t.addItem(nullptr, rec("Home"), iconFolder);
+    EXPECT_EQ(t.data(t.indexOf(shortItem), Qt::DisplayRole).toString(), "Home");
+}
