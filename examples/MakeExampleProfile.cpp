@@ -11,7 +11,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s SITE_FOLDER PROFILE_FILE\n", argv[0]);
         return 2;
     }
-    std::string site = tessaly::AddBackslash(argv[1]);
+    // Profiles name their files by absolute paths: a profile is run from any
+    // folder.
+    std::string site = tessaly::AddBackslash(tessaly::AbsolutePath(argv[1]));
     tessaly::TMapProfile p;
     p.setFileTypes(
         "*.htm;*.html;*.shtm;*.shtml;*.txt;*.php;*.php4;*.php5;*.pdf;*.swf;*.asp;*.cfm;");
@@ -19,7 +21,7 @@ int main(int argc, char** argv) {
     p.setIndexPage(site + "index.html");
     p.setWebsite("http://www.lakeside-pottery.example/");
     p.setOutputFileName(site + "sitemap.html");
-    p.setFileName(argv[2]);
+    p.setFileName(tessaly::AbsolutePath(argv[2]));
     p.Modified = false;
     try {
         tessaly::WriteFileText(tessaly::ProfileToBytes(p), argv[2]);
