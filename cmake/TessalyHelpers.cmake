@@ -18,9 +18,17 @@ function(tessaly_add_gtest)
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock)
     target_compile_definitions(${T_NAME} PRIVATE
         TESSALY_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data")
+    # Suites that start a real server (nginx, pyftpdlib) carry it in their
+    # name and the label "server", so "ctest -LE server" runs the rest.
+    set(_servers "*Nginx*:*Pyftpdlib*")
     gtest_discover_tests(${T_NAME}
+        TEST_FILTER "-${_servers}"
         DISCOVERY_TIMEOUT 60
         PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+    gtest_discover_tests(${T_NAME}
+        TEST_FILTER "${_servers}"
+        DISCOVERY_TIMEOUT 60
+        PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "QT_QPA_PLATFORM=offscreen" LABELS server)
 endfunction()
 
 # tessaly_add_fuzzer(NAME <target> SOURCES ... LIBS ...)

@@ -7,18 +7,24 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libqt6test6 libqt6network6
     libcurl4-openssl-dev libssl-dev libjpeg-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    clang libclang-rt-14-dev clang-format
+    clang clang-format
     nginx python3-pyftpdlib libxml2-utils libxml2-dev curl hyperfine time
+    desktop-file-utils appstream man-db lintian dpkg-dev
 )
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -eq 0 ]; then
-    exit 0
-fi
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
-echo "Installing: ${missing[*]}"
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+install() {
+    local missing=()
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+install "${packages[@]}"
+# libFuzzer comes with the runtime of whichever clang is installed.
+clang_major=$(clang --version | sed -n 's/.*clang version \([0-9]*\).*/\1/p' | head -1)
+[ -n "$clang_major" ] && install "libclang-rt-${clang_major}-dev"
+exit 0

@@ -97,7 +97,7 @@ void TfrmSiteMapMain::ReadSettings() {
     // until the user has settings of their own, which are the ones written.
     std::string file = own;
     if (!FileExists(file))
-        file = ProgramFolder() + "SiteMap.dat";
+        file = ExecutableFolder() + "SiteMap.dat";
     if (!FileExists(file))
         return;
     try {

@@ -23,13 +23,23 @@ std::string AddBackslash(const std::string& path) {
     return path + '/';
 }
 
-std::string ProgramFolder() {
+std::string ExecutableFolder() {
     if (!programOverride.empty())
         return AddBackslash(programOverride);
     QString dir = QCoreApplication::applicationDirPath();
     if (dir.isEmpty())
         dir = QDir::currentPath();
     return AddBackslash(toStd(dir));
+}
+
+std::string ProgramFolder() {
+    std::string own = ExecutableFolder();
+    if (!programOverride.empty() || QFileInfo(QString::fromStdString(own + "smimages")).isDir())
+        return own;
+    QString shared = QDir::cleanPath(QString::fromStdString(own) + "../share/tessaly");
+    if (QFileInfo(shared).isDir())
+        return AddBackslash(toStd(shared));
+    return own;
 }
 
 std::string DataFolder() {

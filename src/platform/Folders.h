@@ -11,9 +11,13 @@ inline constexpr int CSIDL_PERSONAL = 5;
 inline constexpr int CSIDL_APPDATA = 26;
 inline constexpr int CSIDL_DESKTOPDIRECTORY = 16;
 
-// The folder of the program's executable, with a trailing "/". The shipped
-// data (map images, manual, pictures) lies beside it.
+// The folder of the program's shipped data (map images, manual), with a
+// trailing "/": the executable's own folder when the data lies beside it (a
+// build or portable tree), else "../share/tessaly/" from there (an install
+// tree).
 std::string ProgramFolder();
+// The folder of the program's executable, with a trailing "/".
+std::string ExecutableFolder();
 // The user's configuration folder for this program (settings, FTP sites):
 // the XDG configuration folder, so XDG_CONFIG_HOME moves it.
 std::string ConfigFolder();
