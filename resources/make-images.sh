@@ -68,3 +68,10 @@ $c -size 16x16 xc:white -fill white -stroke '#4a5a70' -draw "polygon 3,1 10,1 13
     -stroke '#6f8fb6' -draw "line 5,6 11,6" -draw "line 5,9 11,9" smimages/smfile.gif
 $c -size 16x16 xc:white -fill '#cfe6ff' -stroke '#3d6b99' -draw "rectangle 1,2 14,13" \
     -fill '#4a9a4a' -stroke none -draw "polygon 2,12 6,7 10,12" smimages/smimg.gif
+
+# The application icon: drawn as SVG by hand (desktop/tessaly.svg), rendered at
+# the usual sizes.
+for s in 16 24 32 48 64 128 256; do
+    mkdir -p desktop/icons/${s}x${s}
+    rsvg-convert -w $s -h $s desktop/tessaly.svg -o desktop/icons/${s}x${s}/tessaly.png
+done
