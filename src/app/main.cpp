@@ -4,6 +4,7 @@
 #include "Prompts.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <cstdio>
 #include <cstdlib>
 
@@ -28,6 +29,10 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("Tessaly");
     QApplication::setOrganizationName("Quorvane Software");
     QApplication::setApplicationDisplayName("Quorvane Google Tessaly");
+    // Ties the windows to the installed desktop entry and its icon.
+    QGuiApplication::setDesktopFileName("example.quorvane.Tessaly");
+    tessaly::initResources();
+    QApplication::setWindowIcon(QIcon(":/desktop/icons/256x256/tessaly.png"));
 
     // Nobody can answer a window on the offscreen platform: messages go to
     // standard error and take their default answers.
