@@ -111,8 +111,9 @@ std::optional<std::string> DialogPrompts::chooseFile(const FileRequest& req) {
 
 std::optional<std::string> DialogPrompts::inputText(const InputRequest& req) {
     bool ok = false;
-    QString text = QInputDialog::getText(QApplication::activeWindow(), qs(req.caption),
-                                         qs(req.label), QLineEdit::Normal, qs(req.text), &ok);
+    QString text = QInputDialog::getText(
+        QApplication::activeWindow(), qs(req.caption), qs(req.label),
+        req.masked ? QLineEdit::Password : QLineEdit::Normal, qs(req.text), &ok);
     if (!ok)
         return std::nullopt;
     return ss(text);

@@ -36,6 +36,8 @@ struct InputRequest {
     std::string caption;
     std::string label;
     std::string text;
+    // The answer is a secret (a password): shown as "*", never echoed.
+    bool masked = false;
 };
 
 class PromptService {
@@ -45,6 +47,9 @@ class PromptService {
     // The chosen path, or nothing when the user cancels.
     virtual std::optional<std::string> chooseFile(const FileRequest& req) = 0;
     virtual std::optional<std::string> inputText(const InputRequest& req) = 0;
+    // Whether someone can answer a dialog that needs a choice (the upload
+    // target, the site manager). False where nobody is there to answer.
+    virtual bool interactive() const { return true; }
 };
 
 // The service in force. Until one is installed, the console service (standard
@@ -70,6 +75,7 @@ class ConsolePrompts : public PromptService {
     PromptButton message(const PromptMessage& msg) override;
     std::optional<std::string> chooseFile(const FileRequest& req) override;
     std::optional<std::string> inputText(const InputRequest& req) override;
+    bool interactive() const override { return false; }
 };
 
 // The answer a message takes when nobody is there: its default button; for a

@@ -1,0 +1,37 @@
+#pragma once
+// The uploader the main window owns: the site chosen for uploads, the site
+// manager as the target dialog and options open it, and the upload itself.
+#include "ServerStore.h"
+
+#include <QObject>
+#include <QString>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QWidget;
+
+namespace tessaly {
+
+class TQuorvaneFTP : public QObject {
+    Q_OBJECT
+  public:
+    explicit TQuorvaneFTP(TServerStore store = TServerStore(), QObject* parent = nullptr);
+
+    QString ServerDialogOKButtonCaption = "OK";
+    std::string SelectedServerName;
+    TServerData SelectedServer;
+
+    const TServerStore& Store() const { return store_; }
+    // The names of all sites, read afresh.
+    std::vector<std::string> ServerNames() const;
+    // Opens the site manager; the chosen site's name when it was left through
+    // its OK button with a site selected, else nothing. Nothing at once where
+    // nobody can answer a window.
+    std::optional<std::string> ShowServerDialog(QWidget* parent);
+
+  private:
+    TServerStore store_;
+};
+
+} // namespace tessaly

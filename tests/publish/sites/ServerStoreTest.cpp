@@ -1,0 +1,253 @@
+// Site profiles and proxy values in the per-user store.
+#include "ServerStore.h"
+#include "ProxySettings.h"
+#include "SiteList.h"
+#include "TempConfigHome.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace tessaly {
+namespace {
+
+std::string SiteKey(const std::string& name) {
+    return std::string(kProfilesKey) + "\\" + name;
+}
+
+TServerData FullSite() {
+    TServerData s;
+    s.ItemName = "My \"Home\" Site";
+    s.HostName = "ftp.example.com";
+    s.Username = "anna";
+    s.Password = "pw-\"Secret\"\\1";
+    s.HostDirName = "public_html/";
+    s.LocalDirName = "/home/anna/site/";
+    s.Comment = "line one\nline two";
+    s.Port = 2121;
+    s.Protocol = 2;
+    s.Timeout = 45;
+    s.Anonymous = true;
+    s.PassiveMode = false;
+    s.SavePassword = true;
+    s.Secure = true;
+    s.UseNoop = true;
+    s.Bookmarks = {"/a", "/b;c"};
+    return s;
+}
+
+class ServerStoreTest : public ::testing::Test {
+  protected:
+    TempConfigHome home;
+    TServerStore sites;
+
+    StoreData Raw() const {
+        StoreData d;
+        EXPECT_TRUE(sites.Store().Read(d));
+        return d;
+    }
+    void Put(const std::string& key, const std::string& name, const std::string& value) {
+        ASSERT_TRUE(
+            sites.Store().Write([&](StoreData& d) { return d.SetValue(key, name, value); }));
+    }
+};
+
+TEST_F(ServerStoreTest, SaveAndLoadKeepEveryField) {
+    std::vector<TServerData> list = {FullSite()};
+    std::string error;
+    ASSERT_TRUE(sites.SaveProfiles(list, error)) << error;
+    EXPECT_EQ(list[0].LoadedKey, "My \"Home\" Site");
+    StoreData raw = Raw();
+    std::string key = SiteKey("My \"Home\" Site");
+    // Stored as strings, flags "1"/"0", password not in clear.
+    EXPECT_EQ(raw.Value(key, "Port"), "2121");
+    EXPECT_EQ(raw.Value(key, "PassiveMode"), "0");
+    EXPECT_EQ(raw.Value(key, "Anonymous"), "1");
+    EXPECT_EQ(raw.Value(key, "Bookmark 1"), "/b;c");
+    EXPECT_NE(raw.Value(key, "Password"), FullSite().Password);
+    EXPECT_FALSE(raw.Value(key, "Password").value_or("").empty());
+
+    std::vector<TServerData> loaded;
+    ASSERT_TRUE(sites.LoadProfiles(loaded));
+    ASSERT_EQ(loaded.size(), 1u);
+    TServerData want = FullSite();
+    const TServerData& got = loaded[0];
+    EXPECT_EQ(got.ItemName, want.ItemName);
+    EXPECT_EQ(got.HostName, want.HostName);
+    EXPECT_EQ(got.Username, want.Username);
+    EXPECT_EQ(got.Password, want.Password);
+    EXPECT_EQ(got.HostDirName, want.HostDirName);
+    EXPECT_EQ(got.LocalDirName, want.LocalDirName);
+    EXPECT_EQ(got.Comment, want.Comment);
+    EXPECT_EQ(got.Port, want.Port);
+    EXPECT_EQ(got.Protocol, want.Protocol);
+    EXPECT_EQ(got.Timeout, want.Timeout);
+    EXPECT_EQ(got.Anonymous, want.Anonymous);
+    EXPECT_EQ(got.PassiveMode, want.PassiveMode);
+    EXPECT_EQ(got.SavePassword, want.SavePassword);
+    EXPECT_EQ(got.Secure, want.Secure);
+    EXPECT_EQ(got.UseNoop, want.UseNoop);
+    EXPECT_EQ(got.Bookmarks, want.Bookmarks);
+
+    // LoadServerData: exact name, no bookmarks; another spelling finds nothing.
+    TServerData one = sites.LoadServerData("My \"Home\" Site");
+    EXPECT_EQ(one.Password, want.Password);
+    EXPECT_TRUE(one.Bookmarks.empty());
+    EXPECT_TRUE(sites.LoadServerData("my \"home\" site").HostName.empty());
+    EXPECT_TRUE(sites.LoadServerData("Nobody").HostName.empty());
+}
+
+TEST_F(ServerStoreTest, AbsentValuesTakeTheirDefaults) {
+    Put(SiteKey("Bare"), "HostName", "bare.example.com");
+    Put(SiteKey("Bare"), "port", "2200"); // another program's spelling
+    TServerData s = sites.LoadServerData("Bare");
+    EXPECT_EQ(s.ItemName, "bare.example.com"); // listed under its host name
+    EXPECT_EQ(s.Port, 2200);
+    EXPECT_EQ(s.Timeout, 60);
+    EXPECT_EQ(s.Protocol, 0);
+    EXPECT_FALSE(s.PassiveMode); // an absent flag is False
+    EXPECT_EQ(s.Password, "");
+}
+
+TEST_F(ServerStoreTest, AnUnreadableNumberFallsBackForThatValueAlone) {
+    struct Case {
+        const char* name;
+        const char* value;
+    } cases[] = {{"Port", "twenty"}, {"Port", "0"},      {"Port", "70000"}, {"Timeout", "6O"},
+                 {"Protocol", "9"},  {"Protocol", "-1"}, {"Port", " 21"}};
+    for (const Case& c : cases) {
+        Put(SiteKey("Odd"), "HostName", "odd.example.com");
+        Put(SiteKey("Odd"), "Port", "2121");
+        Put(SiteKey("Odd"), "Timeout", "30");
+        Put(SiteKey("Odd"), "Protocol", "1");
+        Put(SiteKey("Fine"), "HostName", "fine.example.com");
+        Put(SiteKey("Odd"), c.name, c.value);
+        std::string before = Raw().ToText();
+        std::vector<TServerData> list;
+        ASSERT_TRUE(sites.LoadProfiles(list));
+        ASSERT_EQ(list.size(), 2u) << c.name;
+        const TServerData& odd = list[1];
+        EXPECT_EQ(odd.Port, std::string(c.name) == "Port" ? 21 : 2121) << c.value;
+        EXPECT_EQ(odd.Timeout, std::string(c.name) == "Timeout" ? 60 : 30) << c.value;
+        EXPECT_EQ(odd.Protocol, std::string(c.name) == "Protocol" ? 0 : 1) << c.value;
+        EXPECT_EQ(Raw().ToText(), before); // reading never rewrites
+    }
+}
+
+TEST_F(ServerStoreTest, NamesAndKeysFollowTheStoreRules) {
+    std::vector<TServerData> list(3);
+    list[0].HostName = "a.example.com"; // empty name: "Untitled 0"
+    list[1].ItemName = "beta";
+    list[1].HostName = "b1";
+    list[2].ItemName = "Beta"; // same key as "beta": the later one wins
+    list[2].HostName = "b2";
+    list[2].Password = "kept out";
+    list[2].SavePassword = false;
+    std::string error;
+    ASSERT_TRUE(sites.SaveProfiles(list, error)) << error;
+    EXPECT_EQ(sites.ServerNames(), (std::vector<std::string>{"beta", "Untitled 0"}));
+    EXPECT_EQ(sites.LoadServerData("beta").HostName, "b2");
+    EXPECT_EQ(Raw().Value(SiteKey("beta"), "Password"), ""); // not saved
+    EXPECT_EQ(sites.LoadServerData("Untitled 0").HostName, "a.example.com");
+}
+
+TEST_F(ServerStoreTest, BookmarksEndAtTheFirstGapAndASaveReplacesTheLeadingRun) {
+    Put(SiteKey("S"), "HostName", "h");
+    Put(SiteKey("S"), "ItemName", "S");
+    Put(SiteKey("S"), "Bookmark 0", "zero");
+    Put(SiteKey("S"), "Bookmark 1", "one");
+    Put(SiteKey("S"), "Bookmark 3", "three");
+    std::vector<TServerData> list;
+    ASSERT_TRUE(sites.LoadProfiles(list));
+    EXPECT_EQ(list[0].Bookmarks, (std::vector<std::string>{"zero", "one"}));
+    list[0].Bookmarks = {"only"};
+    std::string error;
+    ASSERT_TRUE(sites.SaveProfiles(list, error));
+    StoreData raw = Raw();
+    EXPECT_EQ(raw.Value(SiteKey("S"), "Bookmark 0"), "only");
+    EXPECT_EQ(raw.Value(SiteKey("S"), "Bookmark 1"), std::nullopt);
+    EXPECT_EQ(raw.Value(SiteKey("S"), "Bookmark 3"), "three");
+}
+
+TEST_F(ServerStoreTest, DeleteActsOnTheLoadedKeyAndNeverOnAllSites) {
+    std::vector<TServerData> list(2);
+    list[0].ItemName = "One";
+    list[1].ItemName = "Two";
+    std::string error;
+    ASSERT_TRUE(sites.SaveProfiles(list, error));
+    // The name was edited in memory; the key it came from is what goes.
+    list[0].ItemName = "Changed";
+    ASSERT_TRUE(sites.DeleteProfile(list[0], error)) << error;
+    EXPECT_EQ(sites.ServerNames(), (std::vector<std::string>{"Two"}));
+    for (const char* blank : {"", "   "}) {
+        TServerData s;
+        s.LoadedKey = blank;
+        s.ItemName = blank;
+        sites.DeleteProfile(s, error);
+        EXPECT_EQ(sites.ServerNames(), (std::vector<std::string>{"Two"})) << "'" << blank << "'";
+    }
+}
+
+TEST_F(ServerStoreTest, RenameMovesTheSiteAndAFailedOneLosesNothing) {
+    TSiteList list(sites);
+    TWizardAnswers a;
+    a.Name = "Old";
+    a.Host = "h";
+    a.Password = "pw";
+    list.AddWizardProfile(a);
+    a.Name = "Other";
+    list.AddWizardProfile(a);
+    std::string message;
+    ASSERT_TRUE(list.Save(message)) << message;
+    ASSERT_TRUE(list.Rename(0, "New", message)) << message;
+    EXPECT_EQ(sites.ServerNames(), (std::vector<std::string>{"New", "Other"}));
+    EXPECT_EQ(sites.LoadServerData("New").Password, "pw");
+
+    struct Refusal {
+        const char* name;
+        const char* message;
+    } refusals[] = {{"other", kDuplicateSiteName},
+                    {"New", kDuplicateSiteName}, // finds itself
+                    {"", "Please enter a name for the site."},
+                    {"  ", "Please enter a name for the site."},
+                    {"a\\b", "A site name cannot contain \"\\\"."}};
+    for (const Refusal& r : refusals) {
+        EXPECT_FALSE(list.Rename(0, r.name, message));
+        EXPECT_EQ(message, r.message);
+        EXPECT_EQ(list.Items()[0].ItemName, "New");
+    }
+    // A store that cannot be written: the rename fails whole.
+    QFile f(QString::fromStdString(sites.Store().File()));
+    ASSERT_TRUE(f.open(QIODevice::Append));
+    f.write("garbage line\n");
+    f.close();
+    EXPECT_FALSE(list.Rename(0, "Newer", message));
+    EXPECT_EQ(message.rfind(kSaveProfilesError, 0), 0u) << message;
+    EXPECT_NE(message.find("damaged"), std::string::npos) << message;
+    EXPECT_EQ(list.Items()[0].ItemName, "New");
+    EXPECT_EQ(list.Items()[0].LoadedKey, "New");
+}
+
+TEST_F(ServerStoreTest, ProxyValuesRoundTripAndAMissingKeyReadsEmpty) {
+    TProxySettings p;
+    std::string error;
+    ASSERT_TRUE(LoadProxySettings(p, sites.Store(), &error));
+    EXPECT_EQ(p.ProxyHostName, "");
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(sites.Store().File()))); // nothing made
+    p = {"proxy.example.com", "me", "", "8080", "Web Standard"};
+    ASSERT_TRUE(SaveProxySettings(p, sites.Store(), &error)) << error;
+    // The empty password is stored enciphered and reads back empty.
+    EXPECT_FALSE(Raw().Value(kProxyKey, "proxypassword").value_or("").empty());
+    TProxySettings back;
+    ASSERT_TRUE(LoadProxySettings(back, sites.Store(), &error));
+    EXPECT_EQ(back.ProxyHostName, "proxy.example.com");
+    EXPECT_EQ(back.ProxyLogin, "me");
+    EXPECT_EQ(back.ProxyPassword, "");
+    EXPECT_EQ(back.ProxyPort, "8080");
+    EXPECT_EQ(back.ProxyType, "Web Standard");
+    EXPECT_EQ(ProxyTypeIndex("socks4"), 0);
+    EXPECT_EQ(ProxyTypeIndex("SOCKS4A"), 4);
+    EXPECT_EQ(ProxyTypeIndex("http"), -1);
+}
+
+} // namespace
+} // namespace tessaly
