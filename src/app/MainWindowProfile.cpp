@@ -132,6 +132,8 @@ void TfrmSiteMapMain::OpenProfile(const std::string& path) {
     read.setMakeGoogleSM(true);
     read.setFileName(path);
     Profile = read;
+    // A sitemap written for the profile open before is not this one's to upload.
+    GoogleSiteMapFile.clear();
     ShowProfile();
     UpdateCaption();
     if (AutoRun)
