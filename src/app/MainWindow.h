@@ -2,6 +2,7 @@
 // The main window: three wizard steps over one map profile.
 #include "MapProfile.h"
 #include "Prompts.h"
+#include "QuorvaneFtp.h"
 #include "SiteMapSettings.h"
 #include "SiteTree.h"
 #include "SitemapJob.h"
@@ -64,6 +65,14 @@ class TfrmSiteMapMain : public QMainWindow {
     bool SaveProfileAs();
     bool WriteProfile();
     void DeleteSelectedItems();
+
+    // The upload of the generated files: with the target dialog (Upload
+    // button, FTP Upload..., Upload Now), and unattended at the end of an
+    // automatic run. Both return whether the files arrived; the unattended
+    // one also succeeds when the profile names no site.
+    bool UploadGeneratedFiles();
+    bool AutoUploadGeneratedFiles();
+    TQuorvaneFTP& Uploader();
 
   protected:
     void showEvent(QShowEvent* e) override;
@@ -164,6 +173,7 @@ class TfrmSiteMapMain : public QMainWindow {
     bool ProfileWriteFailed = false;
     TSiteTree::Node* ContextNode = nullptr;
     std::string GoogleSiteMapFile;
+    std::unique_ptr<TQuorvaneFTP> Ftp;
     std::string GeneratedMap;
 
     // Controls, named as the user interface names them.

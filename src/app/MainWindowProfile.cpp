@@ -162,6 +162,8 @@ bool TfrmSiteMapMain::OpenProfile(const std::string& path) {
     read.setMakeGoogleSM(true);
     read.setFileName(path);
     Profile = read;
+    // A sitemap written for the profile open before is not this one's to upload.
+    GoogleSiteMapFile.clear();
     ShowProfile();
     UpdateCaption();
     if (AutoRun && Profile.OutputType() == moutEditor) {

@@ -9,10 +9,13 @@
 #include "MapHtml.h"
 #include "OutputRun.h"
 #include "Prompts.h"
+#include "QuorvaneFtp.h"
+#include "ReqFilesDialog.h"
 #include "Shell.h"
 #include "StatusPageReporter.h"
 #include "TextConv.h"
 #include "TextRoutines.h"
+#include "UploadTargetDialog.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -75,6 +78,9 @@ void TfrmSiteMapMain::ButtonClick(QAbstractButton* sender) {
         break;
     case 17:
         QGuiApplication::clipboard()->setText(qs(GeneratedMap));
+        break;
+    case 18:
+        UploadGeneratedFiles();
         break;
     default:
         break;
@@ -272,7 +278,17 @@ void TfrmSiteMapMain::CreateSiteMap() {
         return;
     }
     if (AutoRun) {
+        // The unattended run ends with the upload; its outcome is the exit status.
+        if (!AutoUploadGeneratedFiles())
+            RunFailed = true;
         EndUnattendedRun();
+        return;
+    }
+    if (Profile.OutputType() == moutFile) {
+        if (TwinReqFiles::ShowReqFiles(this, ExtractFilePath(Profile.OutputFileName()),
+                                       UploadFileList(Profile, GoogleSiteMapFile),
+                                       [this] { SubmitToGoogle(); }))
+            UploadGeneratedFiles();
         return;
     }
     messageDlg("Process Complete. Now upload your files using the built in uploader or use your "
@@ -308,6 +324,35 @@ bool TfrmSiteMapMain::ServeDestination(SitemapJob* sitemap) {
         return false;
     }
     return true;
+}
+
+// ---- upload ----
+
+TQuorvaneFTP& TfrmSiteMapMain::Uploader() {
+    if (!Ftp)
+        Ftp = std::make_unique<TQuorvaneFTP>();
+    return *Ftp;
+}
+
+bool TfrmSiteMapMain::UploadGeneratedFiles() {
+    std::vector<std::string> files = UploadFileList(Profile, GoogleSiteMapFile);
+    if (!TfrmSiteMapFTP::SelectUploadTarget(this, Profile, Uploader()))
+        return false;
+    Uploader().SelectedServerName = Profile.ServerName();
+    return Uploader().UploadFiles(this, files, Profile.ServerDir(), false);
+}
+
+bool TfrmSiteMapMain::AutoUploadGeneratedFiles() {
+    std::vector<std::string> files = UploadFileList(Profile, GoogleSiteMapFile);
+    if (Profile.ServerName().empty())
+        TfrmSiteMapFTP::SelectUploadTarget(this, Profile, Uploader());
+    // A profile that names no site has nothing to upload: its maps are written.
+    if (Profile.ServerName().empty())
+        return true;
+    Uploader().SelectedServerName = Profile.ServerName();
+    bool uploaded = Uploader().UploadFiles(this, files, Profile.ServerDir(), true);
+    // Cancel clears AutoRun: a cancelled upload is no success either.
+    return uploaded && AutoRun;
 }
 
 // ---- output settings ----

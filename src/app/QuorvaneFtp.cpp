@@ -2,6 +2,7 @@
 
 #include "Prompts.h"
 #include "ServerManagerDialog.h"
+#include "UploadWindow.h"
 
 #include <cstdio>
 
@@ -28,6 +29,40 @@ std::optional<std::string> TQuorvaneFTP::ShowServerDialog(QWidget* parent) {
     SelectedServerName = name;
     SelectedServer = store_.LoadServerData(name);
     return name;
+}
+
+bool TQuorvaneFTP::UploadFiles(QWidget* parent, const std::vector<std::string>& files,
+                               const std::string& remoteDir, bool unattended) {
+    SelectedServer = store_.LoadServerData(SelectedServerName);
+    if (SelectedServer.HostName.empty()) {
+        if (unattended)
+            std::fprintf(stderr, "Upload: the site \"%s\" does not exist or has no host name\n",
+                         SelectedServerName.c_str());
+        return false;
+    }
+    TServerData site = SelectedServer;
+    if (site.Password.empty()) {
+        auto known = passwords_.find(SelectedServerName);
+        if (known != passwords_.end()) {
+            site.Password = known->second;
+        } else if (unattended) {
+            std::fprintf(stderr, "Upload: no password is saved for the site \"%s\"\n",
+                         SelectedServerName.c_str());
+            return false;
+        } else {
+            InputRequest ask;
+            ask.caption = "Password";
+            ask.label = "Password for " + site.Username + " on " + site.HostName + ":";
+            ask.masked = true;
+            std::optional<std::string> typed = prompts().inputText(ask);
+            if (!typed)
+                return false;
+            site.Password = *typed;
+            passwords_[SelectedServerName] = *typed;
+        }
+    }
+    return TfrmUploadFile::RunUploadWindow(parent, files, SelectedServerName, site, remoteDir,
+                                           unattended);
 }
 
 } // namespace tessaly

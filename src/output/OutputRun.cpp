@@ -11,14 +11,6 @@
 
 namespace tessaly {
 
-namespace {
-const char* const kImages[] = {"smfolder.gif", "smfile.gif", "smimg.gif"};
-}
-
-std::string MapImageFolder() {
-    return ProgramFolder() + "smimages/";
-}
-
 void SaveMapToFile(const TMapProfile& profile, const TSiteTree& tree, std::string& generatedMap,
                    std::string& googleSiteMapFile, SitemapJob* sitemap) {
     MakeMapPage(profile, generatedMap);
@@ -67,21 +59,13 @@ void CopyMapImages(const TMapProfile& profile, const std::string& targetFile) {
         return;
     std::string destination = AddBackslash(ExtractFilePath(targetFile));
     std::string source = MapImageFolder();
-    if (!FileExists(source + kImages[0]))
+    if (!FileExists(source + kMapImages[0]))
         source = ProgramFolder();
-    for (const char* name : kImages) {
+    for (const char* name : kMapImages) {
         if (FileExists(source + name) && !FileExists(destination + name))
             QFile::copy(QString::fromStdString(source + name),
                         QString::fromStdString(destination + name));
     }
-}
-
-std::vector<std::string> UploadFileList(const TMapProfile& profile,
-                                        const std::string& googleSiteMapFile) {
-    std::vector<std::string> files = {profile.OutputFileName(), googleSiteMapFile};
-    for (const char* name : kImages)
-        files.push_back(MapImageFolder() + name);
-    return files;
 }
 
 } // namespace tessaly

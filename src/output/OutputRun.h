@@ -4,6 +4,7 @@
 #include "MapProfile.h"
 #include "SiteTree.h"
 #include "SitemapJob.h"
+#include "UploadFileList.h"
 
 #include <string>
 #include <vector>
@@ -12,9 +13,6 @@ namespace tessaly {
 
 inline constexpr const char* kStartMarker = "<!-- sitemap -->";
 inline constexpr const char* kEndMarker = "<!-- sitemap end -->";
-
-// The folder of the shipped map images, with a trailing "/".
-std::string MapImageFolder();
 
 // Wraps the map text into the page, writes it to the output file, writes the
 // XML sitemap and copies the map images. generatedMap becomes the page.
@@ -36,10 +34,5 @@ std::string TextWithMapInserted(const std::string& text, const std::string& gene
 // Copies the three map images into the folder of targetFile, never replacing
 // a file already there; only when the profile adds images.
 void CopyMapImages(const TMapProfile& profile, const std::string& targetFile);
-
-// The five files handed to the upload: page, sitemap, the three images (from
-// the program's folder).
-std::vector<std::string> UploadFileList(const TMapProfile& profile,
-                                        const std::string& googleSiteMapFile);
 
 } // namespace tessaly

@@ -4,8 +4,10 @@
 #include "FileRoutines.h"
 #include "Folders.h"
 #include "MainWindow.h"
+#include "ReqFilesDialog.h"
 #include "ScriptedPrompts.h"
 #include "Shell.h"
+#include "UploadTargetDialog.h"
 
 #include <QApplication>
 #include <QDir>
@@ -15,6 +17,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeView>
 #include <gtest/gtest.h>
 #include <memory>
@@ -41,8 +44,23 @@ class MainWindowTest : public ::testing::Test {
             opened.push_back(target);
             return 42;
         });
+        // "Files to Upload" follows every file output, and an unattended run
+        // whose profile names no site offers the target dialog: both are
+        // cancelled unless a test answers them itself (reqFilesCloser.stop()).
+        QObject::connect(&reqFilesCloser, &QTimer::timeout, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* w = qobject_cast<TwinReqFiles*>(modal)) {
+                ++reqFilesShown;
+                w->reject();
+            } else if (auto* t = qobject_cast<TfrmSiteMapFTP*>(modal)) {
+                ++targetDialogsShown;
+                t->reject();
+            }
+        });
+        reqFilesCloser.start(5);
     }
     void TearDown() override {
+        reqFilesCloser.stop();
         window.reset();
         qputenv("HOME", oldHome);
         setProgramFolderForTests({});
@@ -87,6 +105,9 @@ class MainWindowTest : public ::testing::Test {
     ScriptedPrompts prompts;
     std::vector<std::string> opened;
     std::unique_ptr<TfrmSiteMapMain> window;
+    QTimer reqFilesCloser;
+    int reqFilesShown = 0;
+    int targetDialogsShown = 0;
 };
 
 } // namespace tessaly::test

@@ -35,6 +35,15 @@ TEST_F(OutputSettings, SaveWritesTheMapsAndCompletesTheRun) {
     EXPECT_FALSE(button("btnNext")->isEnabled());
     EXPECT_EQ(button("btnCancel")->text(), "&Close");
     EXPECT_TRUE(find<QAction>("miFTP")->isEnabled());
+    // A file output offers its files for upload instead of a message.
+    EXPECT_EQ(reqFilesShown, 1);
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(OutputSettings, OtherDestinationsEndWithTheMessage) {
+    window->profile().setOutputType(moutClipboard);
+    click("btnNext");
+    EXPECT_EQ(reqFilesShown, 0);
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].text, "Process Complete. Now upload your files using the built "
                                         "in uploader or use your own FTP Client.");

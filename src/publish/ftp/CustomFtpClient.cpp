@@ -138,7 +138,8 @@ void TCustomFtpClient::SendCommand(std::string cmd) {
         TFtpCommand handler = OnCommand;
         handler(this, cmd);
     }
-    Display("> " + cmd);
+    // The session display never shows the password.
+    Display(cmd.rfind("PASS ", 0) == 0 ? std::string("> PASS ****") : "> " + cmd);
     if (m_ControlSocket->State() == wsConnected) {
         cmd += "\r\n";
         m_ControlSocket->Send(cmd.data(), std::int64_t(cmd.size()));
