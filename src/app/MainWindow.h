@@ -73,6 +73,9 @@ class TfrmSiteMapMain : public QMainWindow {
     bool UploadGeneratedFiles();
     bool AutoUploadGeneratedFiles();
     TQuorvaneFTP& Uploader();
+    // The profile options dialog on page (-1: its first page). On OK the
+    // settings keep its LoadLast and the working ignore lists are reloaded.
+    void ShowProfileOptions(int page);
 
   protected:
     void showEvent(QShowEvent* e) override;
@@ -193,6 +196,7 @@ class TfrmSiteMapMain : public QMainWindow {
     QPushButton* btnCopyToClipboard = nullptr;
     QPushButton* btnFTPFiles = nullptr;
     QPushButton* btnProfileOptions = nullptr;
+    QPushButton* btnFtpOptions = nullptr;
     QRadioButton* optLocal = nullptr;
     QRadioButton* optWebsite = nullptr;
     QLabel* lblIndexPage = nullptr;

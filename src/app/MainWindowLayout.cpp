@@ -2,6 +2,7 @@
 // the wizard buttons.
 #include "MainWindow.h"
 
+#include "ProfileOptions.h"
 #include "Shell.h"
 #include "TextConv.h"
 
@@ -38,8 +39,6 @@ void initResources() {
 }
 
 namespace {
-const char* kFileTypes =
-    "*.htm;*.html;*.shtm;*.shtml;*.txt;*.php;*.php4;*.php5;*.pdf;*.swf;*.asp;*.cfm;";
 
 QLabel* boldLabel(const QString& text, int points, QWidget* parent) {
     auto* l = new QLabel(text, parent);
@@ -59,7 +58,7 @@ TfrmSiteMapMain::TfrmSiteMapMain(QStringList args, QWidget* parent)
     Tree = new TSiteTree(this);
     Tree->setIcons(
         {QIcon(":/icons/folder.png"), QIcon(":/icons/page.png"), QIcon(":/icons/image.png")});
-    Profile.setFileTypes(kFileTypes);
+    Profile.setFileTypes(kDefaultFileTypes);
     Profile.setWebsite("http://");
     Profile.setMakeGoogleSM(true);
 
@@ -144,6 +143,7 @@ void TfrmSiteMapMain::buildMenus() {
     connect(miSaveAs, &QAction::triggered, this, [this] { ButtonClick(btnSaveProfileAs); });
     connect(miExit, &QAction::triggered, this, &QWidget::close);
     connect(miFTP, &QAction::triggered, this, [this] { ButtonClick(btnFTPFiles); });
+    connect(miOptions, &QAction::triggered, this, [this] { ShowProfileOptions(-1); });
     connect(miSubmitGoogle, &QAction::triggered, this, &TfrmSiteMapMain::SubmitToGoogle);
     connect(miScheduler, &QAction::triggered, this, &TfrmSiteMapMain::ShowScheduler);
     connect(miHelpFile, &QAction::triggered, this, &TfrmSiteMapMain::OpenHelpFile);
@@ -467,8 +467,12 @@ QWidget* TfrmSiteMapMain::buildButtons() {
     btnViewOutputFile = commandButton("btnViewOutputFile", "&Preview...", 14, bar);
     btnCopyToClipboard = commandButton("btnCopyToClipboard", "Copy to Clipboar&d", 17, bar);
     btnFTPFiles = commandButton("btnFTPFiles", "&Upload...", 18, bar);
+    // On the output status page, which is never shown: the options on the FTP page.
+    btnFtpOptions = new QPushButton("FTP Site Options...", bar);
+    btnFtpOptions->setObjectName("btnFtpOptions");
+    connect(btnFtpOptions, &QPushButton::clicked, this, [this] { ShowProfileOptions(2); });
     for (auto* b : {btnOpenProfile, btnSaveProfile, btnSaveProfileAs, btnOutputInsertBrowse,
-                    btnViewOutputFile, btnCopyToClipboard, btnFTPFiles})
+                    btnViewOutputFile, btnCopyToClipboard, btnFTPFiles, btnFtpOptions})
         b->hide();
 
     row->addStretch(1);

@@ -56,4 +56,15 @@ std::optional<std::string> ConsolePrompts::inputText(const InputRequest& req) {
     return std::nullopt;
 }
 
+std::vector<std::string> ConsolePrompts::chooseFiles(const FileRequest& req) {
+    chooseFile(req);
+    return {};
+}
+
+std::optional<std::int32_t> ConsolePrompts::chooseColor(const ColorRequest& req) {
+    std::fprintf(stderr, "%s: no one to choose a colour; cancelled\n",
+                 req.caption.empty() ? kAppTitle : req.caption.c_str());
+    return std::nullopt;
+}
+
 } // namespace tessaly

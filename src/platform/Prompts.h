@@ -2,8 +2,10 @@
 // One service for every message box, question, file or folder chooser and
 // input box, so that tests and unattended runs can answer them and record
 // what was shown.
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tessaly {
 
@@ -32,6 +34,12 @@ struct FileRequest {
     bool overwritePrompt = false;
 };
 
+// A colour in the profile's form: $00BBGGRR.
+struct ColorRequest {
+    std::string caption;
+    std::int32_t initial = 0;
+};
+
 struct InputRequest {
     std::string caption;
     std::string label;
@@ -47,6 +55,10 @@ class PromptService {
     // The chosen path, or nothing when the user cancels.
     virtual std::optional<std::string> chooseFile(const FileRequest& req) = 0;
     virtual std::optional<std::string> inputText(const InputRequest& req) = 0;
+    // Several existing files (an Open request); empty when the user cancels.
+    virtual std::vector<std::string> chooseFiles(const FileRequest& req) = 0;
+    // A custom colour ($00BBGGRR), or nothing when the user cancels.
+    virtual std::optional<std::int32_t> chooseColor(const ColorRequest& req) = 0;
     // Whether someone can answer a dialog that needs a choice (the upload
     // target, the site manager). False where nobody is there to answer.
     virtual bool interactive() const { return true; }
@@ -75,6 +87,8 @@ class ConsolePrompts : public PromptService {
     PromptButton message(const PromptMessage& msg) override;
     std::optional<std::string> chooseFile(const FileRequest& req) override;
     std::optional<std::string> inputText(const InputRequest& req) override;
+    std::vector<std::string> chooseFiles(const FileRequest& req) override;
+    std::optional<std::int32_t> chooseColor(const ColorRequest& req) override;
     bool interactive() const override { return false; }
 };
 

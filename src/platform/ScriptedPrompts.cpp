@@ -31,6 +31,24 @@ std::optional<std::string> ScriptedPrompts::inputText(const InputRequest& req) {
     return t;
 }
 
+std::vector<std::string> ScriptedPrompts::chooseFiles(const FileRequest& req) {
+    fileRequests.push_back(req);
+    if (fileSets_.empty())
+        return {};
+    auto f = std::move(fileSets_.front());
+    fileSets_.pop_front();
+    return f;
+}
+
+std::optional<std::int32_t> ScriptedPrompts::chooseColor(const ColorRequest& req) {
+    colorRequests.push_back(req);
+    if (colors_.empty())
+        return std::nullopt;
+    auto c = colors_.front();
+    colors_.pop_front();
+    return c;
+}
+
 std::vector<std::string> ScriptedPrompts::texts() const {
     std::vector<std::string> out;
     for (const auto& m : messages)
