@@ -19,9 +19,9 @@ struct NamedColor {
 };
 // The plain colours of the palette; no desktop (system) colours.
 const NamedColor kPalette[] = {
-    {"Black", 0x000000},  {"Maroon", 0x000080}, {"Green", 0x008000},  {"Olive", 0x008080},
-    {"Navy", 0x800000},   {"Purple", 0x800080}, {"Teal", 0x808000},   {"Gray", 0x808080},
-    {"Silver", 0xC0C0C0}, {"Red", 0x0000FF},    {"Lime", 0x00FF00},   {"Yellow", 0x00FFFF},
+    {"Black", 0x000000},  {"Maroon", 0x000080},  {"Green", 0x008000}, {"Olive", 0x008080},
+    {"Navy", 0x800000},   {"Purple", 0x800080},  {"Teal", 0x808000},  {"Gray", 0x808080},
+    {"Silver", 0xC0C0C0}, {"Red", 0x0000FF},     {"Lime", 0x00FF00},  {"Yellow", 0x00FFFF},
     {"Blue", 0xFF0000},   {"Fuchsia", 0xFF00FF}, {"Aqua", 0xFFFF00},  {"White", 0xFFFFFF},
 };
 
@@ -67,9 +67,9 @@ ColorPickerButton::ColorPickerButton(QWidget* parent) : QToolButton(parent) {
 void ColorPickerButton::setColor(TColor color) {
     color_ = color;
     // No colour: the caption "None" on the button face's own colour.
-    QColor shown = color == -1 ? QGuiApplication::palette().color(QPalette::Button)
-                               : (color & 0x80000000 ? QColor(qs(ColorToHTML(color)))
-                                                     : toQColor(color));
+    QColor shown = color == -1
+                       ? QGuiApplication::palette().color(QPalette::Button)
+                       : (color & 0x80000000 ? QColor(qs(ColorToHTML(color))) : toQColor(color));
     setIcon(swatch(shown));
     setText(color == -1 ? "None" : "");
     setToolTip(color == -1 ? "None" : qs(ColorToHTML(color)));

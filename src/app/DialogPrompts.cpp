@@ -112,18 +112,18 @@ std::optional<std::string> DialogPrompts::chooseFile(const FileRequest& req) {
 
 std::vector<std::string> DialogPrompts::chooseFiles(const FileRequest& req) {
     std::vector<std::string> out;
-    for (const QString& f : QFileDialog::getOpenFileNames(QApplication::activeWindow(),
-                                                          qs(req.caption), qs(req.initialFolder),
-                                                          qtFilter(req.filter)))
+    for (const QString& f :
+         QFileDialog::getOpenFileNames(QApplication::activeWindow(), qs(req.caption),
+                                       qs(req.initialFolder), qtFilter(req.filter)))
         out.push_back(ss(f));
     return out;
 }
 
 std::optional<std::int32_t> DialogPrompts::chooseColor(const ColorRequest& req) {
     const std::int32_t bgr = req.initial;
-    QColor chosen = QColorDialog::getColor(
-        QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF), QApplication::activeWindow(),
-        qs(req.caption));
+    QColor chosen =
+        QColorDialog::getColor(QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF),
+                               QApplication::activeWindow(), qs(req.caption));
     if (!chosen.isValid())
         return std::nullopt;
     return std::int32_t(chosen.red() | (chosen.green() << 8) | (chosen.blue() << 16));

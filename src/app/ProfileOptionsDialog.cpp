@@ -26,7 +26,8 @@
 namespace tessaly {
 
 namespace {
-QLabel* namedLabel(const char* name, const QString& text, QWidget* parent, QWidget* buddy = nullptr) {
+QLabel* namedLabel(const char* name, const QString& text, QWidget* parent,
+                   QWidget* buddy = nullptr) {
     auto* l = new QLabel(text, parent);
     l->setObjectName(name);
     if (buddy)
@@ -163,8 +164,8 @@ QWidget* TfrmSiteMapOptions::buildFilesPage() {
     connect(btnAddFolder, &QPushButton::clicked, this, &TfrmSiteMapOptions::btnAddFolderClick);
     connect(btnFileAdd, &QPushButton::clicked, this, &TfrmSiteMapOptions::btnFileAddClick);
     // A remove button is enabled exactly while its list has a selection.
-    for (auto [l, remove] : {std::pair{lstIgnoreFolders, btnRemoveFolder},
-                             std::pair{lstIgnoreFiles, btnFileRemove}}) {
+    for (auto [l, remove] :
+         {std::pair{lstIgnoreFolders, btnRemoveFolder}, std::pair{lstIgnoreFiles, btnFileRemove}}) {
         connect(l, &QListWidget::itemSelectionChanged, remove,
                 [l, remove] { remove->setEnabled(!l->selectedItems().isEmpty()); });
         connect(remove, &QPushButton::clicked, l, [l] { removeSelected(l); });
@@ -307,8 +308,7 @@ QWidget* TfrmSiteMapOptions::buildQueriesPage() {
     connect(editQueryAdd, &QLineEdit::textChanged, btnQueryAdd,
             [this](const QString& t) { btnQueryAdd->setEnabled(!t.trimmed().isEmpty()); });
     connect(btnQueryAdd, &QPushButton::clicked, this, &TfrmSiteMapOptions::btnQueryAddClick);
-    connect(btnQueryRemove, &QPushButton::clicked, this,
-            &TfrmSiteMapOptions::btnQueryRemoveClick);
+    connect(btnQueryRemove, &QPushButton::clicked, this, &TfrmSiteMapOptions::btnQueryRemoveClick);
     connect(lstQueries, &QListWidget::itemSelectionChanged, btnQueryRemove,
             [this] { btnQueryRemove->setEnabled(!lstQueries->selectedItems().isEmpty()); });
     layout->addWidget(Label6);
@@ -349,8 +349,7 @@ ProfileOptions TfrmSiteMapOptions::values() const {
     o.defFreq = cboChangeFreq->currentIndex() < 0 ? cfNothing
                                                   : ChangeFreqType(cboChangeFreq->currentIndex());
     // The spin box shows one decimal: an untouched value keeps the profile's own.
-    o.defPri =
-        spinPriority->value() == shownPriority_ ? profile_.DefPri() : spinPriority->value();
+    o.defPri = spinPriority->value() == shownPriority_ ? profile_.DefPri() : spinPriority->value();
     o.followQueryParts = listItems(lstQueries);
     return o;
 }
