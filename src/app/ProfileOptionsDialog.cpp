@@ -105,6 +105,7 @@ TfrmSiteMapOptions::TfrmSiteMapOptions(const TMapProfile& profile, bool loadLast
     ProfileOptions o = LoadProfileOptions(profile, loadLast);
     colors_ = o.colors;
     editFileTypes->setText(qs(o.fileTypes));
+    editFileTypes->setCursorPosition(0);
     setListItems(lstIgnoreFolders, o.ignoreFolders);
     setListItems(lstIgnoreFiles, o.ignoreFiles);
     chkUsePageTitles->setChecked(o.usePageTitles);
