@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
     if (!std::getenv("SERIAL"))
         sitemap.emplace(profile, *tree);
     std::string map = tessaly::BuildMapHTML(profile, *tree);
-    std::string xml;
+    std::vector<std::string> xml;
     tessaly::SaveMapToFile(profile, *tree, map, xml, sitemap ? &*sitemap : nullptr);
     double outputSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();

@@ -175,7 +175,8 @@ class TfrmSiteMapMain : public QMainWindow {
     // The last write of the profile file failed.
     bool ProfileWriteFailed = false;
     TSiteTree::Node* ContextNode = nullptr;
-    std::string GoogleSiteMapFile;
+    // The sitemap files the last output run wrote (the chosen file last).
+    std::vector<std::string> SitemapFiles;
     std::unique_ptr<TQuorvaneFTP> Ftp;
     std::string GeneratedMap;
 

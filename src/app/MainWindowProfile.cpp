@@ -143,6 +143,9 @@ bool TfrmSiteMapMain::OpenProfile(const std::string& path) {
     read.setOutputFileName({});
     read.setOutputInsert({});
     read.setFollowQueryParts({});
+    read.setSitemapProtocol(spSitemaps09);
+    read.setLastModWhenKnown(true);
+    read.setSitemapAddress({});
     try {
         std::string bytes = ReadFileText(path, kMaxProfileBytes);
         try {
@@ -163,7 +166,7 @@ bool TfrmSiteMapMain::OpenProfile(const std::string& path) {
     read.setFileName(path);
     Profile = read;
     // A sitemap written for the profile open before is not this one's to upload.
-    GoogleSiteMapFile.clear();
+    SitemapFiles.clear();
     ShowProfile();
     UpdateCaption();
     if (AutoRun && Profile.OutputType() == moutEditor) {

@@ -286,7 +286,7 @@ void TfrmSiteMapMain::CreateSiteMap() {
     }
     if (Profile.OutputType() == moutFile) {
         if (TwinReqFiles::ShowReqFiles(this, ExtractFilePath(Profile.OutputFileName()),
-                                       UploadFileList(Profile, GoogleSiteMapFile),
+                                       UploadFileList(Profile, SitemapFiles),
                                        [this] { SubmitToGoogle(); }))
             UploadGeneratedFiles();
         return;
@@ -303,7 +303,7 @@ bool TfrmSiteMapMain::ServeDestination(SitemapJob* sitemap) {
             QGuiApplication::clipboard()->setText(qs(GeneratedMap));
             return true;
         case moutFile:
-            SaveMapToFile(Profile, *Tree, GeneratedMap, GoogleSiteMapFile, sitemap);
+            SaveMapToFile(Profile, *Tree, GeneratedMap, SitemapFiles, sitemap);
             for (QPushButton* b : {btnViewOutputFile, btnCopyToClipboard, btnFTPFiles})
                 b->setEnabled(true);
             // A failed profile save is reported by itself; the maps are written.
@@ -335,7 +335,7 @@ TQuorvaneFTP& TfrmSiteMapMain::Uploader() {
 }
 
 bool TfrmSiteMapMain::UploadGeneratedFiles() {
-    std::vector<std::string> files = UploadFileList(Profile, GoogleSiteMapFile);
+    std::vector<std::string> files = UploadFileList(Profile, SitemapFiles);
     if (!TfrmSiteMapFTP::SelectUploadTarget(this, Profile, Uploader()))
         return false;
     Uploader().SelectedServerName = Profile.ServerName();
@@ -343,7 +343,7 @@ bool TfrmSiteMapMain::UploadGeneratedFiles() {
 }
 
 bool TfrmSiteMapMain::AutoUploadGeneratedFiles() {
-    std::vector<std::string> files = UploadFileList(Profile, GoogleSiteMapFile);
+    std::vector<std::string> files = UploadFileList(Profile, SitemapFiles);
     if (Profile.ServerName().empty())
         TfrmSiteMapFTP::SelectUploadTarget(this, Profile, Uploader());
     // A profile that names no site has nothing to upload: its maps are written.

@@ -12,13 +12,14 @@
 namespace tessaly {
 
 void SaveMapToFile(const TMapProfile& profile, const TSiteTree& tree, std::string& generatedMap,
-                   std::string& googleSiteMapFile, SitemapJob* sitemap) {
+                   std::vector<std::string>& sitemapFiles, SitemapJob* sitemap) {
+    sitemapFiles.clear();
     MakeMapPage(profile, generatedMap);
     WriteFileText(generatedMap, profile.OutputFileName());
     if (sitemap)
-        sitemap->finish(googleSiteMapFile);
+        sitemap->finish(sitemapFiles);
     else
-        WriteGoogleSiteMap(profile, tree, googleSiteMapFile);
+        WriteGoogleSiteMap(profile, tree, sitemapFiles);
     CopyMapImages(profile, profile.OutputFileName());
 }
 

@@ -20,7 +20,7 @@ inline constexpr const char* kEndMarker = "<!-- sitemap end -->";
 // With a sitemap job started before the map was built, its file is put in
 // place instead of writing the sitemap here.
 void SaveMapToFile(const TMapProfile& profile, const TSiteTree& tree, std::string& generatedMap,
-                   std::string& googleSiteMapFile, SitemapJob* sitemap = nullptr);
+                   std::vector<std::string>& sitemapFiles, SitemapJob* sitemap = nullptr);
 
 // Replaces what stands between the markers of the insert file by the map
 // text. Shows its own message and returns false when the file or its markers

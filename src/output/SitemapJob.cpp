@@ -15,11 +15,10 @@ SitemapJob::SitemapJob(const TMapProfile& profile, const TSiteTree& tree) {
     wanted_ = WantsGoogleSiteMap(profile);
     if (!wanted_)
         return;
-    fileName_ = GoogleSiteMapFileName(profile.OutputFileName());
-    // The file is made here, on the caller's thread that also commits it; an
-    // error waits for finish(), so that the page's own error comes first.
+    // The first file is made here, on the caller's thread that also commits
+    // it; an error waits for finish(), so that the page's own error comes first.
     try {
-        file_ = std::make_unique<AtomicFileWriter>(fileName_);
+        writer_ = std::make_unique<SitemapWriter>(profile);
     } catch (...) {
         error_ = std::current_exception();
         return;
@@ -35,15 +34,14 @@ void SitemapJob::stop() {
     cancel_ = true;
     if (worker_.joinable())
         worker_.join();
-    file_.reset(); // an uncommitted file leaves the old one whole
+    writer_.reset(); // uncommitted files leave the old ones whole
 }
 
 void SitemapJob::run(const TSiteTree& tree) {
     try {
-        WriteGoogleSiteMapBytes(tree, [&](std::string_view bytes) {
+        writer_->write(tree, [&] {
             if (cancel_)
                 throw Cancelled{};
-            file_->write(bytes);
         });
     } catch (const Cancelled&) {
     } catch (...) {
@@ -51,18 +49,17 @@ void SitemapJob::run(const TSiteTree& tree) {
     }
 }
 
-bool SitemapJob::finish(std::string& googleSiteMapFile) {
+bool SitemapJob::finish(std::vector<std::string>& sitemapFiles) {
     if (!wanted_)
         return false;
     if (worker_.joinable())
         worker_.join();
-    googleSiteMapFile = fileName_;
     if (error_) {
-        file_.reset();
+        writer_.reset();
         std::rethrow_exception(std::exchange(error_, nullptr));
     }
-    file_->commit();
-    file_.reset();
+    sitemapFiles = writer_->commit();
+    writer_.reset();
     return true;
 }
 

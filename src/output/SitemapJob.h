@@ -6,16 +6,17 @@
 // leaves the old sitemap as it was, and the page's error is the one shown.
 #include "MapProfile.h"
 #include "SiteTree.h"
+#include "XmlSitemap.h"
 
 #include <atomic>
 #include <exception>
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace tessaly {
 
-class AtomicFileWriter;
 
 class SitemapJob {
   public:
@@ -27,17 +28,16 @@ class SitemapJob {
     SitemapJob(const SitemapJob&) = delete;
     SitemapJob& operator=(const SitemapJob&) = delete;
 
-    // Waits for the writing to end and puts the file in place; sets
-    // googleSiteMapFile to its path. Returns whether a file was written;
-    // raises EFileError when it could not be.
-    bool finish(std::string& googleSiteMapFile);
+    // Waits for the writing to end and puts the files in place; sets
+    // sitemapFiles to them (the chosen file last). Returns whether anything
+    // was written; raises EFileError when it could not be.
+    bool finish(std::vector<std::string>& sitemapFiles);
 
   private:
     void run(const TSiteTree& tree);
     void stop();
     bool wanted_ = false;
-    std::string fileName_;
-    std::unique_ptr<AtomicFileWriter> file_;
+    std::unique_ptr<SitemapWriter> writer_;
     std::exception_ptr error_;
     std::atomic<bool> cancel_{false};
     std::thread worker_;

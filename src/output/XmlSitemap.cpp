@@ -1,5 +1,7 @@
 #include "XmlSitemap.h"
 
+#include "Clock.h"
+#include "DateStamp.h"
 #include "FileRoutines.h"
 #include "TextRoutines.h"
 
@@ -10,6 +12,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <limits>
 #include <string_view>
 #include <vector>
 
@@ -17,6 +20,7 @@ namespace tessaly {
 
 namespace {
 const char* kSchema = "http://www.google.com/schemas/sitemap/0.84";
+const char* kSchema09 = "http://www.sitemaps.org/schemas/sitemap/0.9";
 const char* kXsi = "http://www.w3.org/2001/XMLSchema-instance";
 
 const char* FrequencyWord(ChangeFreqType f) {
@@ -110,20 +114,41 @@ std::string caseKey(const std::string& address) {
 }
 } // namespace
 
-void WriteGoogleSiteMapBytes(const TSiteTree& tree,
-                             const std::function<void(std::string_view)>& sink) {
+SitemapFormat SitemapFormatOf(const TMapProfile& profile) {
+    SitemapFormat f;
+    f.protocol = profile.SitemapProtocol();
+    // Google's protocol of old is written exactly as it always was.
+    f.lastModWhenKnown = f.protocol == spSitemaps09 && profile.LastModWhenKnown();
+    return f;
+}
+
+namespace {
+std::string fileHeader(const SitemapFormat& format, const char* element, const char* xsd) {
+    const std::string schema = format.protocol == spGoogle084 ? kSchema : kSchema09;
+    return std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n") + "<" + element +
+           " xmlns=\"" + schema + "\"\r\n" + "xmlns:xsi=\"" + kXsi + "\"\r\n" +
+           "xsi:schemaLocation=\"" + schema + "\r\n" + schema + "/" + xsd + "\">\r\n";
+}
+} // namespace
+
+void WriteSitemapUrlsets(const TSiteTree& tree, const SitemapFormat& format,
+                         const SitemapLimits& limits, const std::function<void(int)>& beginPart,
+                         const std::function<void(std::string_view)>& sink) {
     // Items are gathered in a buffer that goes to the sink whenever it holds
     // about a megabyte, so a sitemap of a million addresses is never held
     // whole in memory.
     constexpr std::size_t kChunk = 1 << 20;
-    std::string out;
+    const bool old = format.protocol == spGoogle084;
+    const std::string header = fileHeader(format, "urlset", "sitemap.xsd") + "\r\n";
+    const std::string footer = "</urlset>\r\n";
+    std::string out, entry;
     out.reserve(kChunk + 4096);
-    out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
-    out += std::string("<urlset xmlns=\"") + kSchema + "\"\r\n";
-    out += std::string("xmlns:xsi=\"") + kXsi + "\"\r\n";
-    out += std::string("xsi:schemaLocation=\"") + kSchema + "\r\n";
-    out += std::string(kSchema) + "/sitemap.xsd\">\r\n";
-    out += "\r\n";
+    int part = 0;
+    std::size_t partUrls = 0, partBytes = header.size();
+    if (beginPart)
+        beginPart(part);
+    out += header;
+
     // Addresses already written, compared without regard to case. An address
     // already in folded form is its own key, viewed in place; only the others
     // get a folded copy.
@@ -145,42 +170,177 @@ void WriteGoogleSiteMapBytes(const TSiteTree& tree,
             lastPriority = d.Priority;
             lastPriorityText = PriorityText(d.Priority);
         }
-        out += "  <url>\r\n    <loc>";
-        AppendURLForXML(out, d.LinkURL);
-        out += "</loc>\r\n    <lastmod>";
-        out += d.LastMod;
-        out += "</lastmod>\r\n    <changefreq>";
-        out += FrequencyWord(d.ChangeFreq);
-        out += "</changefreq>\r\n    <priority>";
-        out += lastPriorityText;
-        out += "</priority>\r\n  </url>\r\n";
+        entry.assign("  <url>\r\n    <loc>");
+        AppendURLForXML(entry, d.LinkURL);
+        entry += "</loc>\r\n";
+        // 0.84 keeps every element as it always wrote them; 0.9 leaves out
+        // what is not known rather than write an empty (invalid) element.
+        const std::string& date = format.lastModWhenKnown ? d.FileDate : d.LastMod;
+        if (old || !date.empty()) {
+            entry += "    <lastmod>";
+            entry += date;
+            entry += "</lastmod>\r\n";
+        }
+        if (old || d.ChangeFreq != cfNothing) {
+            entry += "    <changefreq>";
+            entry += FrequencyWord(d.ChangeFreq);
+            entry += "</changefreq>\r\n";
+        }
+        entry += "    <priority>";
+        entry += lastPriorityText;
+        entry += "</priority>\r\n  </url>\r\n";
+        // A file full by count or by size is closed and the next one begun.
+        if (partUrls > 0 &&
+            (partUrls == limits.urls || partBytes + entry.size() + footer.size() > limits.bytes)) {
+            out += footer;
+            sink(out);
+            out.clear();
+            ++part;
+            if (beginPart)
+                beginPart(part);
+            out += header;
+            partUrls = 0;
+            partBytes = header.size();
+        }
+        out += entry;
+        ++partUrls;
+        partBytes += entry.size();
         if (out.size() >= kChunk) {
             sink(out);
             out.clear();
         }
     });
-    out += "</urlset>\r\n";
+    out += footer;
     sink(out);
 }
 
-std::string BuildGoogleSiteMap(const TSiteTree& tree) {
+void WriteGoogleSiteMapBytes(const TSiteTree& tree,
+                             const std::function<void(std::string_view)>& sink,
+                             const SitemapFormat& format) {
+    SitemapLimits unlimited{std::numeric_limits<std::size_t>::max(),
+                            std::numeric_limits<std::size_t>::max()};
+    WriteSitemapUrlsets(tree, format, unlimited, {}, sink);
+}
+
+std::string BuildGoogleSiteMap(const TSiteTree& tree, const SitemapFormat& format) {
     std::string all;
-    WriteGoogleSiteMapBytes(tree, [&](std::string_view bytes) { all += bytes; });
+    WriteGoogleSiteMapBytes(
+        tree, [&](std::string_view bytes) { all += bytes; }, format);
     return all;
+}
+
+std::string SitemapIndexText(const SitemapFormat& format,
+                             const std::vector<std::string>& addresses,
+                             const std::string& lastMod) {
+    std::string out = fileHeader(format, "sitemapindex", "siteindex.xsd");
+    for (const std::string& address : addresses) {
+        out += "  <sitemap>\r\n    <loc>";
+        AppendURLForXML(out, address);
+        out += "</loc>\r\n";
+        if (!lastMod.empty())
+            out += "    <lastmod>" + lastMod + "</lastmod>\r\n";
+        out += "  </sitemap>\r\n";
+    }
+    out += "</sitemapindex>\r\n";
+    return out;
+}
+
+std::string NumberedSitemapFileName(const std::string& sitemapFile, int number) {
+    const std::string ext = ".xml";
+    return ChangeFileExt(sitemapFile, "") + std::to_string(number) + ext;
+}
+
+std::string SitemapBaseAddress(const TMapProfile& profile) {
+    auto folderOf = [](const std::string& address) {
+        std::size_t scheme = address.find("//");
+        std::size_t slash = address.rfind('/');
+        if (slash == std::string::npos || (scheme != std::string::npos && slash <= scheme + 1))
+            return address + "/";
+        return address.substr(0, slash + 1);
+    };
+    if (!profile.SitemapAddress().empty())
+        return folderOf(profile.SitemapAddress());
+    if (profile.SpiderType() == mstWebsite)
+        return folderOf(profile.Website());
+    // A local site: the website address, then the output's folder below the
+    // index page's folder; the site's root when the output lies elsewhere.
+    std::string site = profile.Website();
+    if (site.empty() || site.back() != '/')
+        site += '/';
+    const std::string root = AbsolutePath(ExtractFilePath(profile.IndexPage()));
+    const std::string out = AbsolutePath(ExtractFilePath(profile.OutputFileName()));
+    if (!root.empty() && out.rfind(root, 0) == 0)
+        return site + out.substr(root.size());
+    return site;
 }
 
 bool WantsGoogleSiteMap(const TMapProfile& profile) {
     return profile.MakeGoogleSM() && QString::fromStdString(profile.Website()).size() >= 8;
 }
 
+SitemapWriter::SitemapWriter(const TMapProfile& profile, SitemapLimits limits)
+    : fileName_(GoogleSiteMapFileName(profile.OutputFileName())),
+      format_(SitemapFormatOf(profile)), limits_(limits), base_(SitemapBaseAddress(profile)) {
+    // The first file is made at once, so that a folder that cannot be
+    // written is known before the tree is walked.
+    parts_.push_back(std::make_unique<AtomicFileWriter>(fileName_));
+}
+
+SitemapWriter::~SitemapWriter() = default;
+
+void SitemapWriter::write(const TSiteTree& tree, const std::function<void()>& check) {
+    WriteSitemapUrlsets(
+        tree, format_, limits_,
+        [&](int part) {
+            if (part > 0)
+                parts_.push_back(std::make_unique<AtomicFileWriter>(
+                    NumberedSitemapFileName(fileName_, part + 1)));
+        },
+        [&](std::string_view bytes) {
+            if (check)
+                check();
+            parts_.back()->write(bytes);
+        });
+}
+
+std::vector<std::string> SitemapWriter::commit() {
+    std::vector<std::string> written;
+    const int count = int(parts_.size());
+    if (count == 1) {
+        parts_[0]->commit();
+        written.push_back(fileName_);
+    } else {
+        // The numbered files first, so the index never names a missing one.
+        // The first part was begun under the chosen name: it is renamed.
+        std::vector<std::string> addresses;
+        for (int i = 0; i < count; ++i) {
+            std::string name = NumberedSitemapFileName(fileName_, i + 1);
+            if (i == 0)
+                parts_[0]->retarget(name);
+            parts_[std::size_t(i)]->commit();
+            written.push_back(name);
+            addresses.push_back(base_ + ExtractFileName(name));
+        }
+        WriteFileText(SitemapIndexText(format_, addresses, W3CDateTime(Clock::now())),
+                      fileName_);
+        written.push_back(fileName_);
+    }
+    parts_.clear();
+    // Numbered files an earlier, larger run left behind would be listed by
+    // nothing and uploaded by mistake.
+    const int numbered = count == 1 ? 0 : count;
+    for (int n = numbered + 1; FileExists(NumberedSitemapFileName(fileName_, n)); ++n)
+        DeleteFileQuietly(NumberedSitemapFileName(fileName_, n));
+    return written;
+}
+
 bool WriteGoogleSiteMap(const TMapProfile& profile, const TSiteTree& tree,
-                        std::string& googleSiteMapFile) {
+                        std::vector<std::string>& sitemapFiles) {
     if (!WantsGoogleSiteMap(profile))
         return false;
-    googleSiteMapFile = GoogleSiteMapFileName(profile.OutputFileName());
-    AtomicFileWriter file(googleSiteMapFile);
-    WriteGoogleSiteMapBytes(tree, [&](std::string_view bytes) { file.write(bytes); });
-    file.commit();
+    SitemapWriter writer(profile);
+    writer.write(tree);
+    sitemapFiles = writer.commit();
     return true;
 }
 

@@ -211,6 +211,11 @@ void AtomicFileWriter::write(std::string_view bytes) {
     buffer_ += bytes;
 }
 
+void AtomicFileWriter::retarget(const std::string& fileName) {
+    fileName_ = fileName;
+    target_ = resolveTarget(fileName);
+}
+
 void AtomicFileWriter::flushBuffer() {
     std::size_t done = 0;
     while (done < buffer_.size()) {

@@ -38,6 +38,8 @@ class AtomicFileWriter {
     AtomicFileWriter(const AtomicFileWriter&) = delete;
     AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
     void write(std::string_view bytes);
+    // Puts the bytes in place under another name, at commit.
+    void retarget(const std::string& fileName);
     void commit();
 
   private:

@@ -12,6 +12,9 @@ namespace tessaly {
 enum TMapOutputType { moutClipboard, moutFile, moutInsert, moutEditor };
 enum TMapOutputFormat { mfmtList, mfmtTree, mfmtParagraph };
 enum TMapSpiderType { mstLocal, mstWebsite };
+// The sitemap protocol: sitemaps.org 0.9 (what search engines read today) or
+// Google's 0.84 of old, whose bytes stay exactly as they were.
+enum TSitemapProtocol { spSitemaps09, spGoogle084 };
 
 // $00BBGGRR; the high bit names a system colour; -1 is no colour.
 using TColor = std::int32_t;
@@ -53,6 +56,14 @@ class TMapProfile {
     TESSALY_PROP(std::string, ServerDir)
     TESSALY_PROP(ChangeFreqType, DefFreq)
     TESSALY_PROP(double, DefPri)
+    // Sitemap settings; each is stored in the profile file only when it is not
+    // its default, so such profiles stay readable by older programs.
+    TESSALY_PROP(TSitemapProtocol, SitemapProtocol)
+    // lastmod only for a file time or a Last-Modified date (0.9 only).
+    TESSALY_PROP(bool, LastModWhenKnown)
+    // The address the sitemap file is served under, for the addresses of an
+    // index's files, when neither the website nor the start address gives it.
+    TESSALY_PROP(std::string, SitemapAddress)
 #undef TESSALY_PROP
 
     const std::string& FileName() const {
@@ -112,6 +123,9 @@ class TMapProfile {
     std::string fServerDir;
     ChangeFreqType fDefFreq = cfMonthly;
     double fDefPri = 0.5;
+    TSitemapProtocol fSitemapProtocol = spSitemaps09;
+    bool fLastModWhenKnown = true;
+    std::string fSitemapAddress;
     std::vector<std::string> fFollowQueryParts;
 };
 

@@ -54,6 +54,7 @@ template <class E, std::size_t N> E asEnum(const StreamValue& v, const char* con
 constexpr const char* kOutputTypes[] = {"moutClipboard", "moutFile", "moutInsert", "moutEditor"};
 constexpr const char* kOutputFormats[] = {"mfmtList", "mfmtTree", "mfmtParagraph"};
 constexpr const char* kSpiderTypes[] = {"mstLocal", "mstWebsite"};
+constexpr const char* kSitemapProtocols[] = {"spSitemaps09", "spGoogle084"};
 
 void writeColor(TPropertyWriter& w, const char* name, TColor c) {
     if (auto ident = ColorToIdent(c))
@@ -170,6 +171,23 @@ const std::vector<Property<TMapProfile>>& profileProperties() {
                  items.push_back(asText(item));
              p.setFollowQueryParts(std::move(items));
          }},
+        // Written only when not the default: a profile that keeps the defaults
+        // is byte for byte what older programs write and read.
+        {"SitemapProtocol",
+         [](TPropertyWriter& w, const TMapProfile& p) {
+             if (p.SitemapProtocol() != spSitemaps09)
+                 w.writeIdent("SitemapProtocol", kSitemapProtocols[p.SitemapProtocol()]);
+         },
+         [](TMapProfile& p, const StreamValue& v) {
+             p.setSitemapProtocol(asEnum<TSitemapProtocol>(v, kSitemapProtocols));
+         }},
+        {"LastModWhenKnown",
+         [](TPropertyWriter& w, const TMapProfile& p) {
+             if (!p.LastModWhenKnown())
+                 w.writeBoolean("LastModWhenKnown", false);
+         },
+         [](TMapProfile& p, const StreamValue& v) { p.setLastModWhenKnown(asBool(v)); }},
+        TEXT_PROP(SitemapAddress),
     };
     return props;
 }

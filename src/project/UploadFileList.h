@@ -14,10 +14,11 @@ inline constexpr const char* kMapImages[] = {"smfolder.gif", "smfile.gif", "smim
 // The folder of the shipped map images, with a trailing "/".
 std::string MapImageFolder();
 
-// The five files handed to the upload, in this order: the HTML map page, the
-// XML sitemap (empty when none was written), and the three map images from
-// the program's folder.
+// The files handed to the upload, in this order: the HTML map page, the XML
+// sitemap (empty when none was written; when the sitemap was split, its
+// numbered files and then the index), and the three map images from the
+// program's folder.
 std::vector<std::string> UploadFileList(const TMapProfile& profile,
-                                        const std::string& googleSiteMapFile);
+                                        const std::vector<std::string>& sitemapFiles);
 
 } // namespace tessaly

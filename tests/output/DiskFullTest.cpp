@@ -61,8 +61,9 @@ TEST(DiskFull, EveryWriteFailsWholeAtEveryFillLevel) {
         std::size_t size; // fewer bytes than the new file has
     };
     ScriptedPrompts prompts;
-    std::string map = "\r\nMAP", gsm;
-    const std::string sitemapBytes = BuildGoogleSiteMap(bigTree());
+    std::string map = "\r\nMAP";
+    std::vector<std::string> gsm;
+    const std::string sitemapBytes = BuildGoogleSiteMap(bigTree(), SitemapFormatOf(TMapProfile()));
     const std::string pageBytes = [&] {
         std::string page = map;
         MakeMapPage(TMapProfile(), page);

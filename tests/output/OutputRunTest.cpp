@@ -80,7 +80,7 @@ TEST(OutputRun, MapImagesAreCopiedWithoutReplacingAndListedForUpload) {
 
     p.setOutputFileName(page);
     std::string images = program.path().toStdString() + "/smimages/";
-    EXPECT_EQ(UploadFileList(p, ""),
+    EXPECT_EQ(UploadFileList(p, {}),
               (std::vector<std::string>{page, "", images + "smfolder.gif", images + "smfile.gif",
                                         images + "smimg.gif"}));
     setProgramFolderForTests({});
@@ -91,7 +91,7 @@ TEST(OutputRun, AFailedPageWriteLeavesTheOldPageWhole) {
     TMapProfile p;
     TSiteTree t;
     std::string map = "\r\nMAP";
-    std::string gsm;
+    std::vector<std::string> gsm;
     p.setOutputFileName(dir.filePath("missing/sitemap.html").toStdString());
     try {
         SaveMapToFile(p, t, map, gsm);
@@ -130,7 +130,7 @@ std::string leftovers(const QTemporaryDir& dir) {
 TEST(OutputRun, SitemapWrittenAlongsideThePage) {
     TSiteTree t;
     fillTree(t);
-    const std::string expected = BuildGoogleSiteMap(t);
+    const std::string expected = BuildGoogleSiteMap(t, SitemapFormatOf(TMapProfile()));
     struct Case {
         const char* what;
         bool pageFails, sitemapFails, finish;
@@ -156,7 +156,8 @@ TEST(OutputRun, SitemapWrittenAlongsideThePage) {
             QDir(dir.path()).mkdir("map.xml");
         else
             WriteFileText("old sitemap", xml);
-        std::string map = "\r\nMAP", gsm, error;
+        std::string map = "\r\nMAP", error;
+        std::vector<std::string> gsm;
         {
             SitemapJob job(p, t);
             if (c.finish) {

@@ -40,9 +40,9 @@ TDataRec rec(const std::string& address, ChangeFreqType f = cfMonthly, double p 
 
 TEST(XmlSitemap, EmptyTreeAndOneFolderNode) {
     TSiteTree t;
-    EXPECT_EQ(BuildGoogleSiteMap(t), kHead + kTail);
+    EXPECT_EQ(BuildGoogleSiteMap(t, kGoogle084), kHead + kTail);
     t.addItem(nullptr, rec("http://x/"), iconFolder);
-    EXPECT_EQ(BuildGoogleSiteMap(t),
+    EXPECT_EQ(BuildGoogleSiteMap(t, kGoogle084),
               kHead + url("http://x/", "2024-01-02T03:04:05+00:00", "monthly", "0.5") + kTail);
 }
 
@@ -53,7 +53,7 @@ TEST(XmlSitemap, WrittenItemsFoldersDuplicatesAndEncoding) {
     t.addItem(docs, rec("http://x/docs/a b/\xE9&c.html", cfNothing, 1.0, ""), iconPage);
     t.addItem(docs, rec("http://x/INDEX.html"), iconPage); // the home page again
     t.addItem(home, rec("http://x/%20\t<x>.png", cfNever, 0.8), iconImage);
-    EXPECT_EQ(BuildGoogleSiteMap(t),
+    EXPECT_EQ(BuildGoogleSiteMap(t, kGoogle084),
               kHead + url("http://x/index.html", "2024-01-02T03:04:05+00:00", "monthly", "0.5") +
                   url("http://x/docs/a%20b/%E9&amp;c.html", "", "", "1") +
                   url("http://x/%20%09&lt;x&gt;.png", "2024-01-02T03:04:05+00:00", "never", "0.8") +
@@ -100,9 +100,9 @@ TEST(XmlSitemap, FileNameAndWhenNothingIsWritten) {
         p.setOutputFileName(page);
         p.setMakeGoogleSM(c.make);
         p.setWebsite(c.website);
-        std::string file = "unchanged";
-        EXPECT_EQ(WriteGoogleSiteMap(p, t, file), c.written) << c.website;
-        EXPECT_EQ(file, c.written ? xml : "unchanged");
+        std::vector<std::string> files = {"unchanged"};
+        EXPECT_EQ(WriteGoogleSiteMap(p, t, files), c.written) << c.website;
+        EXPECT_EQ(files, std::vector<std::string>{c.written ? xml : "unchanged"});
         EXPECT_EQ(ReadFileText(xml) == "earlier", !c.written);
     }
 }
