@@ -31,6 +31,7 @@
 #include <QTimer>
 #include <QTreeView>
 #include <algorithm>
+#include <cstdio>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -304,6 +305,14 @@ bool TfrmSiteMapMain::ServeDestination(SitemapJob* sitemap) {
             return true;
         case moutFile:
             SaveMapToFile(Profile, *Tree, GeneratedMap, SitemapFiles, sitemap);
+            if (SitemapFiles.size() > 1) {
+                // A site too large for one sitemap file: say what was made.
+                std::string line = "Sitemap index " + SitemapFiles.back() + " lists " +
+                                   std::to_string(SitemapFiles.size() - 1) + " sitemap files.";
+                memoFiles->appendPlainText(qs(line));
+                if (AutoRun)
+                    std::fprintf(stderr, "%s\n", line.c_str());
+            }
             for (QPushButton* b : {btnViewOutputFile, btnCopyToClipboard, btnFTPFiles})
                 b->setEnabled(true);
             // A failed profile save is reported by itself; the maps are written.

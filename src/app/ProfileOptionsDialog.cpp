@@ -7,6 +7,7 @@
 #include "MapHtml.h"
 #include "Prompts.h"
 #include "TextConv.h"
+#include "XmlSitemap.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -119,6 +120,10 @@ TfrmSiteMapOptions::TfrmSiteMapOptions(const TMapProfile& profile, bool loadLast
     spinPriority->setValue(o.defPri);
     shownPriority_ = spinPriority->value();
     setListItems(lstQueries, o.followQueryParts);
+    cboSitemapProtocol->setCurrentIndex(int(o.sitemapProtocol));
+    chkLastModWhenKnown->setChecked(o.lastModWhenKnown);
+    chkLastModWhenKnown->setEnabled(o.sitemapProtocol == spSitemaps09);
+    editSitemapAddress->setText(qs(o.sitemapAddress));
     for (std::size_t i = 0; i < pickers_.size(); ++i)
         pickers_[i]->setColor(colors_[i]);
     PreviewColors();
@@ -282,6 +287,36 @@ QWidget* TfrmSiteMapOptions::buildOutputPage() {
     grid->addWidget(namedLabel("Label5", "Default &Priority:", group, spinPriority), 3, 0);
     grid->addWidget(spinPriority, 3, 1);
     layout->addWidget(group);
+
+    auto* sitemap = new QGroupBox(" XML Sitemap ", page);
+    sitemap->setObjectName("gbSitemap");
+    auto* sitemapGrid = new QGridLayout(sitemap);
+    cboSitemapProtocol = new QComboBox(sitemap);
+    cboSitemapProtocol->setObjectName("cboSitemapProtocol");
+    cboSitemapProtocol->addItems({"sitemaps.org 0.9", "Google 0.84"});
+    chkLastModWhenKnown =
+        new QCheckBox("Write &lastmod only when the page's own date is known", sitemap);
+    chkLastModWhenKnown->setObjectName("chkLastModWhenKnown");
+    // Google's protocol of old is written as it always was, every date included.
+    connect(cboSitemapProtocol, &QComboBox::currentIndexChanged, chkLastModWhenKnown,
+            [this](int index) { chkLastModWhenKnown->setEnabled(index == spSitemaps09); });
+    editSitemapAddress = new QLineEdit(sitemap);
+    editSitemapAddress->setObjectName("editSitemapAddress");
+    editSitemapAddress->setPlaceholderText(
+        qs(SitemapBaseAddress(profile_) + ExtractFileName(GoogleSiteMapFileName(
+                                              profile_.OutputFileName()))));
+    sitemapGrid->addWidget(
+        namedLabel("lblSitemapProtocol", "Sitemap &protocol:", sitemap, cboSitemapProtocol), 0, 0);
+    sitemapGrid->addWidget(cboSitemapProtocol, 0, 1);
+    sitemapGrid->addWidget(chkLastModWhenKnown, 1, 0, 1, 2);
+    auto* addressLabel = namedLabel(
+        "lblSitemapAddress",
+        "Address of the sitemap file, for sitemap index files (when not as shown):", sitemap,
+        editSitemapAddress);
+    addressLabel->setWordWrap(true);
+    sitemapGrid->addWidget(addressLabel, 2, 0, 1, 2);
+    sitemapGrid->addWidget(editSitemapAddress, 3, 0, 1, 2);
+    layout->addWidget(sitemap);
     layout->addStretch(1);
     return page;
 }
@@ -352,6 +387,9 @@ ProfileOptions TfrmSiteMapOptions::values() const {
     // The spin box shows one decimal: an untouched value keeps the profile's own.
     o.defPri = spinPriority->value() == shownPriority_ ? profile_.DefPri() : spinPriority->value();
     o.followQueryParts = listItems(lstQueries);
+    o.sitemapProtocol = TSitemapProtocol(std::max(0, cboSitemapProtocol->currentIndex()));
+    o.lastModWhenKnown = chkLastModWhenKnown->isChecked();
+    o.sitemapAddress = ss(editSitemapAddress->text().trimmed());
     return o;
 }
 

@@ -97,6 +97,9 @@ class TfrmSiteMapOptions : public QDialog {
     QCheckBox* chkNoFolderImages;
     QComboBox* cboChangeFreq;
     QDoubleSpinBox* spinPriority;
+    QComboBox* cboSitemapProtocol;
+    QCheckBox* chkLastModWhenKnown;
+    QLineEdit* editSitemapAddress;
     QListWidget* lstQueries;
     QLineEdit* editQueryAdd;
     QPushButton* btnQueryAdd;

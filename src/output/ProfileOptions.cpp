@@ -19,6 +19,9 @@ ProfileOptions LoadProfileOptions(const TMapProfile& p, bool loadLast) {
     o.defFreq = p.DefFreq();
     o.defPri = p.DefPri();
     o.followQueryParts = p.FollowQueryParts();
+    o.sitemapProtocol = p.SitemapProtocol();
+    o.lastModWhenKnown = p.LastModWhenKnown();
+    o.sitemapAddress = p.SitemapAddress();
     return o;
 }
 
@@ -44,6 +47,9 @@ bool WriteProfileOptions(const ProfileOptions& o, TMapProfile& p) {
     p.setAddImages(o.addImages);
     p.setNoFolderImages(o.noFolderImages);
     p.setFollowQueryPartsText(JoinLines(o.followQueryParts));
+    p.setSitemapProtocol(o.sitemapProtocol);
+    p.setLastModWhenKnown(o.lastModWhenKnown);
+    p.setSitemapAddress(o.sitemapAddress);
     return o.loadLast;
 }
 

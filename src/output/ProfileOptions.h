@@ -32,12 +32,15 @@ struct ProfileOptions {
     ChangeFreqType defFreq = cfMonthly;
     double defPri = 0.5;
     std::vector<std::string> followQueryParts;
+    TSitemapProtocol sitemapProtocol = spSitemaps09;
+    bool lastModWhenKnown = true;
+    std::string sitemapAddress;
 };
 
 ProfileOptions LoadProfileOptions(const TMapProfile& profile, bool loadLast);
 // Writes the values back in the dialog's order (colours, file types, the
 // ignore lists, titles, priority, frequency, LoadLast, site, folder, images,
-// queries); each value that changes marks the profile modified. The site name
+// queries, then the sitemap settings); each value that changes marks the profile modified. The site name
 // is written only when one was picked, so a profile whose site this machine
 // does not know keeps it. Returns the LoadLast value.
 bool WriteProfileOptions(const ProfileOptions& options, TMapProfile& profile);
