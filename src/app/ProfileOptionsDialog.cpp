@@ -303,8 +303,8 @@ QWidget* TfrmSiteMapOptions::buildOutputPage() {
     editSitemapAddress = new QLineEdit(sitemap);
     editSitemapAddress->setObjectName("editSitemapAddress");
     editSitemapAddress->setPlaceholderText(
-        qs(SitemapBaseAddress(profile_) + ExtractFileName(GoogleSiteMapFileName(
-                                              profile_.OutputFileName()))));
+        qs(SitemapBaseAddress(profile_) +
+           ExtractFileName(GoogleSiteMapFileName(profile_.OutputFileName()))));
     sitemapGrid->addWidget(
         namedLabel("lblSitemapProtocol", "Sitemap &protocol:", sitemap, cboSitemapProtocol), 0, 0);
     sitemapGrid->addWidget(cboSitemapProtocol, 0, 1);

@@ -40,9 +40,9 @@ struct ProfileOptions {
 ProfileOptions LoadProfileOptions(const TMapProfile& profile, bool loadLast);
 // Writes the values back in the dialog's order (colours, file types, the
 // ignore lists, titles, priority, frequency, LoadLast, site, folder, images,
-// queries, then the sitemap settings); each value that changes marks the profile modified. The site name
-// is written only when one was picked, so a profile whose site this machine
-// does not know keeps it. Returns the LoadLast value.
+// queries, then the sitemap settings); each value that changes marks the profile modified. The site
+// name is written only when one was picked, so a profile whose site this machine does not know
+// keeps it. Returns the LoadLast value.
 bool WriteProfileOptions(const ProfileOptions& options, TMapProfile& profile);
 
 // The index of entry in list, compared without regard to letter case.

@@ -17,7 +17,6 @@
 
 namespace tessaly {
 
-
 class SitemapJob {
   public:
     // Starts writing when WantsGoogleSiteMap; otherwise does nothing. The tree must

@@ -229,8 +229,7 @@ std::string BuildGoogleSiteMap(const TSiteTree& tree, const SitemapFormat& forma
     return all;
 }
 
-std::string SitemapIndexText(const SitemapFormat& format,
-                             const std::vector<std::string>& addresses,
+std::string SitemapIndexText(const SitemapFormat& format, const std::vector<std::string>& addresses,
                              const std::string& lastMod) {
     std::string out = fileHeader(format, "sitemapindex", "siteindex.xsd");
     for (const std::string& address : addresses) {
@@ -279,8 +278,8 @@ bool WantsGoogleSiteMap(const TMapProfile& profile) {
 }
 
 SitemapWriter::SitemapWriter(const TMapProfile& profile, SitemapLimits limits)
-    : fileName_(GoogleSiteMapFileName(profile.OutputFileName())),
-      format_(SitemapFormatOf(profile)), limits_(limits), base_(SitemapBaseAddress(profile)) {
+    : fileName_(GoogleSiteMapFileName(profile.OutputFileName())), format_(SitemapFormatOf(profile)),
+      limits_(limits), base_(SitemapBaseAddress(profile)) {
     // The first file is made at once, so that a folder that cannot be
     // written is known before the tree is walked.
     parts_.push_back(std::make_unique<AtomicFileWriter>(fileName_));
@@ -321,8 +320,7 @@ std::vector<std::string> SitemapWriter::commit() {
             written.push_back(name);
             addresses.push_back(base_ + ExtractFileName(name));
         }
-        WriteFileText(SitemapIndexText(format_, addresses, W3CDateTime(Clock::now())),
-                      fileName_);
+        WriteFileText(SitemapIndexText(format_, addresses, W3CDateTime(Clock::now())), fileName_);
         written.push_back(fileName_);
     }
     parts_.clear();

@@ -52,8 +52,7 @@ void WriteGoogleSiteMapBytes(const TSiteTree& tree,
                              const SitemapFormat& format);
 std::string BuildGoogleSiteMap(const TSiteTree& tree, const SitemapFormat& format);
 // A sitemap index listing the addresses of the sitemap files.
-std::string SitemapIndexText(const SitemapFormat& format,
-                             const std::vector<std::string>& addresses,
+std::string SitemapIndexText(const SitemapFormat& format, const std::vector<std::string>& addresses,
                              const std::string& lastMod);
 // The address of the folder the sitemap file is served from (ending in "/"):
 // the profile's own setting; else for a spidered site the start address's

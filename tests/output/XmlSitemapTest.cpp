@@ -2,6 +2,7 @@
 #include "FileRoutines.h"
 
 #include <QLocale>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <clocale>
 #include <cmath>
@@ -105,4 +106,177 @@ TEST(XmlSitemap, FileNameAndWhenNothingIsWritten) {
         EXPECT_EQ(files, std::vector<std::string>{c.written ? xml : "unchanged"});
         EXPECT_EQ(ReadFileText(xml) == "earlier", !c.written);
     }
+}
+
+namespace {
+const std::string kHead09 = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+                            "<urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\"\r\n"
+                            "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"\r\n"
+                            "xsi:schemaLocation=\"http://www.sitemaps.org/schemas/sitemap/0.9\r\n"
+                            "http://www.sitemaps.org/schemas/sitemap/0.9/sitemap.xsd\">\r\n"
+                            "\r\n";
+
+int xmllint(const std::string& schema, const std::string& file) {
+    return QProcess::execute("xmllint", {"--noout", "--schema",
+                                         QString::fromStdString(TESSALY_TEST_DATA "/" + schema),
+                                         QString::fromStdString(file)});
+}
+
+std::size_t count(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+} // namespace
+
+TEST(XmlSitemap, Protocol09LeavesOutWhatIsNotKnown) {
+    TSiteTree t;
+    // The home folder: no date of its own. A page with its file time. A page
+    // whose frequency is unspecified.
+    TDataRec home = rec("http://x/", cfDaily);
+    TDataRec page = rec("http://x/a.html", cfMonthly, 0.8);
+    page.FileDate = "2023-05-06T07:08:09+02:00";
+    TDataRec odd = rec("http://x/b.html", cfNothing, 1, "");
+    auto* h = t.addItem(nullptr, home, iconFolder);
+    t.addItem(h, page, iconPage);
+    t.addItem(h, odd, iconPage);
+    const std::string homeUrl = "  <url>\r\n    <loc>http://x/</loc>\r\n";
+    const std::string pageUrl = "  <url>\r\n    <loc>http://x/a.html</loc>\r\n";
+    const std::string oddUrl = "  <url>\r\n    <loc>http://x/b.html</loc>\r\n";
+    EXPECT_EQ(
+        BuildGoogleSiteMap(t, {spSitemaps09, true}),
+        kHead09 + homeUrl +
+            "    <changefreq>daily</changefreq>\r\n    <priority>0.5</priority>\r\n  "
+            "</url>\r\n" +
+            pageUrl +
+            "    <lastmod>2023-05-06T07:08:09+02:00</lastmod>\r\n    "
+            "<changefreq>monthly</changefreq>\r\n    <priority>0.8</priority>\r\n  </url>\r\n" +
+            oddUrl + "    <priority>1</priority>\r\n  </url>\r\n" + kTail);
+    // With the setting off every stamp is written, and still no empty element.
+    EXPECT_EQ(
+        BuildGoogleSiteMap(t, {spSitemaps09, false}),
+        kHead09 + homeUrl +
+            "    <lastmod>2024-01-02T03:04:05+00:00</lastmod>\r\n    "
+            "<changefreq>daily</changefreq>\r\n    <priority>0.5</priority>\r\n  </url>\r\n" +
+            pageUrl +
+            "    <lastmod>2024-01-02T03:04:05+00:00</lastmod>\r\n    "
+            "<changefreq>monthly</changefreq>\r\n    <priority>0.8</priority>\r\n  </url>\r\n" +
+            oddUrl + "    <priority>1</priority>\r\n  </url>\r\n" + kTail);
+    // Google 0.84 is written as it always was, whatever the profile says.
+    TMapProfile p;
+    p.setSitemapProtocol(spGoogle084);
+    EXPECT_EQ(BuildGoogleSiteMap(t, SitemapFormatOf(p)),
+              kHead + url("http://x/", "2024-01-02T03:04:05+00:00", "daily", "0.5") +
+                  url("http://x/a.html", "2024-01-02T03:04:05+00:00", "monthly", "0.8") +
+                  url("http://x/b.html", "", "", "1") + kTail);
+}
+
+TEST(XmlSitemap, LargeSitesGetNumberedFilesAndAnIndex) {
+    QTemporaryDir dir;
+    const std::string root = dir.path().toStdString() + "/";
+    TMapProfile p;
+    p.setSpiderType(mstLocal);
+    p.setIndexPage(root + "index.html");
+    p.setWebsite("http://www.example.com/");
+    p.setOutputFileName(root + "sitemap.html");
+    // Numbered files left by an earlier, larger run.
+    for (const char* stale : {"sitemap4.xml", "sitemap5.xml"})
+        WriteFileText("stale", root + stale);
+
+    TSiteTree t;
+    TDataRec r = rec("http://www.example.com/");
+    r.FileDate = r.LastMod;
+    auto* home = t.addItem(nullptr, r, iconFolder);
+    for (int i = 0; i < 120000; ++i) {
+        r.LinkURL = "http://www.example.com/p" + std::to_string(i) + ".html";
+        t.addItem(home, r, iconPage);
+    }
+    std::vector<std::string> files;
+    ASSERT_TRUE(WriteGoogleSiteMap(p, t, files));
+    const std::vector<std::string> numbered = {root + "sitemap1.xml", root + "sitemap2.xml",
+                                               root + "sitemap3.xml"};
+    EXPECT_EQ(files, (std::vector<std::string>{numbered[0], numbered[1], numbered[2],
+                                               root + "sitemap.xml"}));
+    const std::size_t want[] = {50000, 50000, 20001};
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(count(ReadFileText(numbered[i]), "<url>"), want[i]) << numbered[i];
+        EXPECT_EQ(xmllint("sitemap-0.9.xsd", numbered[i]), 0);
+    }
+    const std::string index = ReadFileText(root + "sitemap.xml");
+    EXPECT_EQ(xmllint("siteindex-0.9.xsd", root + "sitemap.xml"), 0);
+    EXPECT_EQ(count(index, "<sitemap>"), 3u);
+    EXPECT_NE(index.find("<loc>http://www.example.com/sitemap2.xml</loc>"), std::string::npos);
+    EXPECT_FALSE(FileExists(root + "sitemap4.xml"));
+    EXPECT_FALSE(FileExists(root + "sitemap5.xml"));
+
+    // Small again: one file, and the numbered files go.
+    TSiteTree small;
+    small.addItem(nullptr, rec("http://www.example.com/"), iconFolder);
+    ASSERT_TRUE(WriteGoogleSiteMap(p, small, files));
+    EXPECT_EQ(files, std::vector<std::string>{root + "sitemap.xml"});
+    for (const std::string& f : numbered)
+        EXPECT_FALSE(FileExists(f)) << f;
+    EXPECT_EQ(xmllint("sitemap-0.9.xsd", root + "sitemap.xml"), 0);
+}
+
+TEST(XmlSitemap, AFileFullBySizeIsClosedBeforeItsCount) {
+    // Long addresses pass 50 MB long before 50,000 of them.
+    QTemporaryDir dir;
+    TMapProfile p;
+    p.setWebsite("http://www.example.com/");
+    p.setOutputFileName(dir.filePath("sitemap.html").toStdString());
+    TSiteTree t;
+    TDataRec r = rec("http://www.example.com/");
+    auto* home = t.addItem(nullptr, r, iconFolder);
+    const std::string padding(1200, 'a');
+    for (int i = 0; i < 45000; ++i) {
+        r.LinkURL = "http://www.example.com/" + padding + std::to_string(i) + ".html";
+        t.addItem(home, r, iconPage);
+    }
+    std::vector<std::string> files;
+    ASSERT_TRUE(WriteGoogleSiteMap(p, t, files));
+    ASSERT_EQ(files.size(), 3u); // two numbered files and the index
+    std::size_t urls = 0;
+    for (std::size_t i = 0; i < 2; ++i) {
+        std::string text = ReadFileText(files[i]);
+        EXPECT_LE(text.size(), 50u * 1024 * 1024);
+        EXPECT_TRUE(text.ends_with("</urlset>\r\n"));
+        urls += count(text, "<url>");
+    }
+    EXPECT_EQ(urls, 45001u);
+    EXPECT_GT(ReadFileText(files[0]).size(), 50u * 1024 * 1024 - 2000);
+}
+
+TEST(XmlSitemap, TheIndexNamesTheFilesWhereTheSitemapIsServed) {
+    struct Case {
+        const char* what;
+        TMapSpiderType type;
+        std::string website, index, output, own, base;
+    };
+    const Case cases[] = {
+        {"local site, output in a subfolder", mstLocal, "http://www.example.com/",
+         "/srv/site/index.html", "/srv/site/maps/sitemap.html", "", "http://www.example.com/maps/"},
+        {"local site, output beside the index", mstLocal, "http://www.example.com",
+         "/srv/site/index.html", "/srv/site/sitemap.html", "", "http://www.example.com/"},
+        {"local site, output elsewhere", mstLocal, "http://www.example.com/",
+         "/srv/site/index.html", "/home/me/sitemap.html", "", "http://www.example.com/"},
+        {"spidered site", mstWebsite, "http://www.example.com/shop/start.html", "",
+         "/home/me/sitemap.html", "", "http://www.example.com/shop/"},
+        {"spidered host", mstWebsite, "https://example.com", "", "/home/me/sitemap.html", "",
+         "https://example.com/"},
+        {"the user's own address", mstWebsite, "http://www.example.com/", "",
+         "/home/me/sitemap.html", "http://cdn.example.com/sm/sitemap.xml",
+         "http://cdn.example.com/sm/"},
+    };
+    for (const Case& c : cases) {
+        TMapProfile p;
+        p.setSpiderType(c.type);
+        p.setWebsite(c.website);
+        p.setIndexPage(c.index);
+        p.setOutputFileName(c.output);
+        p.setSitemapAddress(c.own);
+        EXPECT_EQ(SitemapBaseAddress(p), c.base) << c.what;
+    }
+    EXPECT_EQ(NumberedSitemapFileName("/a/map.xml", 12), "/a/map12.xml");
 }
