@@ -3,6 +3,7 @@
 #include "FtpServerProcess.h"
 #include "MainWindowFixture.h"
 #include "ModalHelpers.h"
+#include "ProfileFile.h"
 #include "QuorvaneFtp.h"
 #include "TempConfigHome.h"
 #include "WaitUntil.h"
@@ -205,6 +206,20 @@ TEST_F(MainWindowUpload, UploadNowAfterSaveSendsTheFiveFilesToTheChosenSite) {
     });
     find<QAction>("miFTP")->trigger();
     EXPECT_EQ(prompts.messages.size(), 1u);
+
+    // Another profile opened afterwards does not upload the sitemap written
+    // for the first one: its list has no sitemap until its own run writes one.
+    TMapProfile other;
+    other.setWebsite("http://other.example/");
+    other.setOutputFileName(path("Desktop/other.html"));
+    other.setServerName("Local");
+    WriteFileText(ProfileToBytes(other), path("other.qvt"));
+    WriteFileText("<html></html>", path("Desktop/other.html"));
+    window->OpenProfile(path("other.qvt"));
+    OnModal<TfrmSiteMapFTP>([](TfrmSiteMapFTP* d) { QTest::mouseClick(d->btnOk, Qt::LeftButton); });
+    EXPECT_FALSE(window->UploadGeneratedFiles());
+    ASSERT_EQ(prompts.messages.size(), 2u);
+    EXPECT_EQ(prompts.messages[1].text, "Cannot open file \"\". No file name");
 }
 
 } // namespace
