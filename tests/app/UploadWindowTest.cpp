@@ -20,13 +20,12 @@ using namespace tessaly::test;
 
 namespace {
 
-class UploadWindowTest : public ::testing::Test {
+class UploadWindowTest : public ::testing::Test, protected WithFtpServer {
+  public:
+    using WithFtpServer::SetUpTestSuite;
+    using WithFtpServer::TearDownTestSuite;
+
   protected:
-    static void SetUpTestSuite() {
-        s_server = std::make_unique<FtpServerProcess>();
-        s_ok = s_server->Start(s_why);
-    }
-    static void TearDownTestSuite() { s_server.reset(); }
     void SetUp() override {
         ASSERT_TRUE(s_ok) << s_why;
         for (const char* name : {"a.html", "b.xml"}) {
@@ -50,9 +49,6 @@ class UploadWindowTest : public ::testing::Test {
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
     }
 
-    static inline std::unique_ptr<FtpServerProcess> s_server;
-    static inline bool s_ok = false;
-    static inline std::string s_why;
     TempConfigHome home;
     ScriptedPrompts prompts;
     QTemporaryDir local;
@@ -139,16 +135,10 @@ TEST_F(UploadWindowTest, ASiteWithoutAPasswordAsksOnceAKeepsItForTheSession) {
     EXPECT_TRUE(prompts.messages.empty());
 }
 
-class MainWindowUpload : public MainWindowTest {
-  protected:
-    static void SetUpTestSuite() {
-        s_server = std::make_unique<FtpServerProcess>();
-        s_ok = s_server->Start(s_why);
-    }
-    static void TearDownTestSuite() { s_server.reset(); }
-    static inline std::unique_ptr<FtpServerProcess> s_server;
-    static inline bool s_ok = false;
-    static inline std::string s_why;
+class MainWindowUpload : public MainWindowTest, protected WithFtpServer {
+  public:
+    using WithFtpServer::SetUpTestSuite;
+    using WithFtpServer::TearDownTestSuite;
 };
 
 TEST_F(MainWindowUpload, UploadNowAfterSaveSendsTheFiveFilesToTheChosenSite) {

@@ -7,6 +7,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <memory>
 #include <string>
 
 class FtpServerProcess {
@@ -76,4 +77,19 @@ FTPServer(("127.0.0.1", port), h).serve_forever()
     QTemporaryDir home_;
     QProcess process_;
     quint16 port_ = 0;
+};
+
+// For a test fixture: one server for the whole suite, started before its
+// first test and stopped after its last.
+class WithFtpServer {
+  protected:
+    static void SetUpTestSuite() {
+        s_server = std::make_unique<FtpServerProcess>();
+        s_ok = s_server->Start(s_why);
+    }
+    static void TearDownTestSuite() { s_server.reset(); }
+
+    static inline std::unique_ptr<FtpServerProcess> s_server;
+    static inline bool s_ok = false;
+    static inline std::string s_why;
 };

@@ -24,14 +24,12 @@ struct RunResult {
     std::string err;
 };
 
-class UnattendedUpload : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        s_server = std::make_unique<FtpServerProcess>();
-        s_ok = s_server->Start(s_why);
-    }
-    static void TearDownTestSuite() { s_server.reset(); }
+class UnattendedUpload : public ::testing::Test, protected WithFtpServer {
+  public:
+    using WithFtpServer::SetUpTestSuite;
+    using WithFtpServer::TearDownTestSuite;
 
+  protected:
     void SetUp() override {
         ASSERT_TRUE(s_ok) << s_why;
         home = dir.path().toStdString();
@@ -85,9 +83,6 @@ class UnattendedUpload : public ::testing::Test {
         return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : "(missing)";
     }
 
-    static inline std::unique_ptr<FtpServerProcess> s_server;
-    static inline bool s_ok = false;
-    static inline std::string s_why;
     QTemporaryDir dir;
     std::string home, site, profileFile;
     TMapProfile profile;

@@ -101,13 +101,12 @@ TServerData Site(const std::string& host, quint16 port, const std::string& user,
     return s;
 }
 
-class UploadAgainstPyftpdlib : public ::testing::TestWithParam<bool> {
+class UploadAgainstPyftpdlib : public ::testing::TestWithParam<bool>, protected WithFtpServer {
+  public:
+    using WithFtpServer::SetUpTestSuite;
+    using WithFtpServer::TearDownTestSuite;
+
   protected:
-    static void SetUpTestSuite() {
-        s_server = std::make_unique<FtpServerProcess>();
-        s_ok = s_server->Start(s_why);
-    }
-    static void TearDownTestSuite() { s_server.reset(); }
     void SetUp() override { ASSERT_TRUE(s_ok) << s_why; }
 
     TServerData Writer() const {
@@ -128,9 +127,6 @@ class UploadAgainstPyftpdlib : public ::testing::TestWithParam<bool> {
         return std::string(base) + (GetParam() ? "-pasv" : "-port");
     }
 
-    static inline std::unique_ptr<FtpServerProcess> s_server;
-    static inline bool s_ok = false;
-    static inline std::string s_why;
     Recorder rec;
     UploadFiles files;
 };
