@@ -67,13 +67,13 @@ class UploadFiles {
   public:
     UploadFiles() {
         // The order of the list: page, sitemap, the three images.
-        const std::pair<const char*, size_t> spec[] = {{"sitemap.html", 70000},
-                                                       {"sitemap.xml", 5000},
-                                                       {"smfolder.gif", 1514},
-                                                       {"smfile.gif", 0},
-                                                       {"smimg.gif", 333}};
+        const std::pair<const char*, size_t> wanted[] = {{"sitemap.html", 70000},
+                                                         {"sitemap.xml", 5000},
+                                                         {"smfolder.gif", 1514},
+                                                         {"smfile.gif", 0},
+                                                         {"smimg.gif", 333}};
         unsigned seed = 1;
-        for (auto [name, size] : spec) {
+        for (auto [name, size] : wanted) {
             QByteArray data = Bytes(size, seed++);
             QFile f(dir.filePath(name));
             f.open(QIODevice::WriteOnly);
