@@ -1,14 +1,17 @@
 // Writes the example profile for the example site wherever it was copied:
-//   make_example_profile SITE_FOLDER PROFILE_FILE
-// The profile scans the local folder and writes the site maps into the site.
+//   make_example_profile SITE_FOLDER PROFILE_FILE [FTP_SITE [REMOTE_FOLDER]]
+// The profile scans the local folder and writes the site maps into the site;
+// with an FTP site named (see make_example_site), an unattended run uploads
+// them there, into REMOTE_FOLDER when given.
 #include "Folders.h"
 #include "ProfileFile.h"
 
 #include <cstdio>
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s SITE_FOLDER PROFILE_FILE\n", argv[0]);
+    if (argc < 3 || argc > 5) {
+        std::fprintf(stderr, "usage: %s SITE_FOLDER PROFILE_FILE [FTP_SITE [REMOTE_FOLDER]]\n",
+                     argv[0]);
         return 2;
     }
     // Profiles name their files by absolute paths: a profile is run from any
@@ -21,6 +24,10 @@ int main(int argc, char** argv) {
     p.setIndexPage(site + "index.html");
     p.setWebsite("http://www.lakeside-pottery.example/");
     p.setOutputFileName(site + "sitemap.html");
+    if (argc >= 4)
+        p.setServerName(argv[3]);
+    if (argc == 5)
+        p.setServerDir(argv[4]);
     p.setFileName(tessaly::AbsolutePath(argv[2]));
     p.Modified = false;
     try {

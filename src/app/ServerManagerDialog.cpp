@@ -183,7 +183,10 @@ void TwinServers::BuildSettings(QWidget* page) {
     UpDown3->setObjectName("UpDown3");
     UpDown3->setRange(5, 120);
     UpDown3->setValue(60);
-    UpDown3->setFixedWidth(UpDown3->sizeHint().height());
+    // Only the arrows show: the number stands in txtTimeout beside them.
+    UpDown3->setStyleSheet("QSpinBox { color: transparent; selection-color: transparent; "
+                           "background: transparent; border: none; }");
+    UpDown3->setFixedWidth(22);
     timeoutRow->addWidget(txtTimeout);
     timeoutRow->addWidget(UpDown3);
     settings_.push_back(txtTimeout);
@@ -203,6 +206,7 @@ void TwinServers::BuildSettings(QWidget* page) {
     btnBrowseLocal = new QPushButton("...", localBox);
     btnBrowseLocal->setObjectName("btnBrowseLocal");
     btnBrowseLocal->setToolTip("Browse");
+    btnBrowseLocal->setFixedWidth(32);
     localRow->addWidget(txtLocalDirName);
     localRow->addWidget(btnBrowseLocal);
     settings_.push_back(txtLocalDirName);

@@ -30,11 +30,13 @@ TfrmUploadFile::TfrmUploadFile(std::vector<std::string> files, const std::string
         l->setObjectName(name);
         l->setTextFormat(Qt::PlainText);
         l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         grid->addWidget(l, row, 1);
         return l;
     };
     statFile = stat("statFile", "File:", 0);
     statServer = stat("statServer", "Server:", 1);
+    grid->setColumnStretch(1, 1);
     lblProgress = new QLabel(this);
     lblProgress->setObjectName("lblProgress");
     lblProgress->setTextFormat(Qt::PlainText);

@@ -128,6 +128,14 @@ bool TServerStore::WriteSites(StoreData& data, std::vector<TServerData>& list,
         const TServerData& site = list[i];
         std::string name = KeyNameFor(site, i);
         std::string problem = SiteNameProblem(name);
+        // A name that cannot be a key (a hand-edited store may hold one) keeps
+        // the site under the key it came from, so one odd site never blocks
+        // saving the others.
+        if (!problem.empty() && !site.LoadedKey.empty() &&
+            SiteNameProblem(site.LoadedKey).empty()) {
+            name = site.LoadedKey;
+            problem.clear();
+        }
         if (!problem.empty()) {
             error = "The site \"" + name + "\" cannot be saved: " + problem;
             return false;

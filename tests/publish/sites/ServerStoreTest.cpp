@@ -150,6 +150,25 @@ TEST_F(ServerStoreTest, NamesAndKeysFollowTheStoreRules) {
     EXPECT_EQ(sites.LoadServerData("Untitled 0").HostName, "a.example.com");
 }
 
+TEST_F(ServerStoreTest, ASiteWhoseNameCannotBeAKeyStaysUnderItsOwnKey) {
+    Put(SiteKey("Odd"), "HostName", "h");
+    Put(SiteKey("Odd"), "ItemName", "two\nlines\\nested");
+    std::vector<TServerData> list;
+    ASSERT_TRUE(sites.LoadProfiles(list));
+    TServerData fresh;
+    fresh.ItemName = "Fresh";
+    list.push_back(fresh);
+    std::string error;
+    ASSERT_TRUE(sites.SaveProfiles(list, error)) << error;
+    EXPECT_EQ(sites.ServerNames(), (std::vector<std::string>{"Fresh", "Odd"}));
+    EXPECT_EQ(Raw().Value(SiteKey("Odd"), "ItemName"), "two\nlines\\nested");
+    // A new site with such a name has no key to fall back on: refused whole.
+    list.push_back(TServerData());
+    list.back().ItemName = "a\\b";
+    EXPECT_FALSE(sites.SaveProfiles(list, error));
+    EXPECT_NE(error.find("a\\b"), std::string::npos) << error;
+}
+
 TEST_F(ServerStoreTest, BookmarksEndAtTheFirstGapAndASaveReplacesTheLeadingRun) {
     Put(SiteKey("S"), "HostName", "h");
     Put(SiteKey("S"), "ItemName", "S");
