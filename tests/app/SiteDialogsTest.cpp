@@ -124,9 +124,10 @@ TEST_F(SiteDialogsTest, CloseRightAfterFinishStillKeepsTheSite) {
     OnModal<TwinServerWizard>(
         [&](TwinServerWizard* w) { FillWizard(w, "Quick", "h.example.com"); });
     m.show();
-    // Close as soon as the manager is back, before the delayed add has run.
+    // Close as soon as the manager is back, most often before the delayed add
+    // has run (on a busy machine it may have run already; either way the site
+    // must be kept).
     ASSERT_TRUE(WaitUntil([&] { return m.Wizard() && !m.Wizard()->isVisible() && m.isVisible(); }));
-    ASSERT_EQ(m.tvServers->topLevelItemCount(), 0);
     QTest::mouseClick(m.btnClose, Qt::LeftButton);
     EXPECT_EQ(sites.ServerNames(), std::vector<std::string>{"Quick"});
 }

@@ -5,6 +5,7 @@
 #include "FtpServerProcess.h"
 #include "PasswordCipher.h"
 #include "ProfileFile.h"
+#include "RunTessaly.h"
 #include "ServerStore.h"
 
 #include <QFile>
@@ -12,6 +13,7 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 
 namespace tessaly {
@@ -19,12 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct RunResult {
-    int status;
-    std::string err;
-};
-
-class UnattendedUpload : public ::testing::Test, protected WithFtpServer {
+class PyftpdlibUnattendedUpload : public ::testing::Test, protected WithFtpServer {
   public:
     using WithFtpServer::SetUpTestSuite;
     using WithFtpServer::TearDownTestSuite;
@@ -66,17 +63,9 @@ class UnattendedUpload : public ::testing::Test, protected WithFtpServer {
     RunResult Run() {
         profile.setFileName(profileFile);
         WriteFileText(ProfileToBytes(profile), profileFile);
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("HOME", dir.path());
-        env.insert("XDG_CONFIG_HOME", dir.path() + "/config");
-        env.insert("XDG_DATA_HOME", dir.path() + "/data");
-        p.setProcessEnvironment(env);
-        p.start(TESSALY_EXE, {"-auto", QString::fromStdString(profileFile)});
-        EXPECT_TRUE(p.waitForFinished(60000));
-        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-                p.readAllStandardError().toStdString()};
+        RunResult r = RunTessaly({"-auto", QString::fromStdString(profileFile)}, dir.path());
+        EXPECT_TRUE(r.ended);
+        return r;
     }
     static std::string Remote(const std::string& path) {
         QFile f(s_server->Home() + "/" + QString::fromStdString(path));
@@ -88,7 +77,7 @@ class UnattendedUpload : public ::testing::Test, protected WithFtpServer {
     TMapProfile profile;
 };
 
-TEST_F(UnattendedUpload, WritesTheMapsUploadsThemAndExitsZero) {
+TEST_F(PyftpdlibUnattendedUpload, WritesTheMapsUploadsThemAndExitsZero) {
     SaveSite("Local FTP", s_server->Port(), FtpServerProcess::kPass);
     profile.setServerDir("auto-run");
     RunResult r = Run();
@@ -101,7 +90,7 @@ TEST_F(UnattendedUpload, WritesTheMapsUploadsThemAndExitsZero) {
     EXPECT_NE(r.err.find("Do you want to create it? Yes"), std::string::npos) << r.err;
 }
 
-TEST_F(UnattendedUpload, FailuresExitNonZeroWithTheReason) {
+TEST_F(PyftpdlibUnattendedUpload, FailuresExitNonZeroWithTheReason) {
     quint16 downPort;
     {
         QTcpServer probe;
@@ -138,11 +127,35 @@ TEST_F(UnattendedUpload, FailuresExitNonZeroWithTheReason) {
     }
 }
 
-TEST_F(UnattendedUpload, AProfileWithoutASiteStillExitsZero) {
+TEST_F(PyftpdlibUnattendedUpload, AProfileWithoutASiteStillExitsZero) {
     profile.setServerName("");
     RunResult r = Run();
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(FileExists(site + "sitemap.xml"));
+}
+
+TEST_F(PyftpdlibUnattendedUpload, ALargeSiteGetsAnIndexAndEveryFileIsUploaded) {
+    // 120,000 pages: more than two sitemap files' worth.
+    for (int folder = 0; folder < 600; ++folder) {
+        std::string path = site + "f" + std::to_string(folder) + "/";
+        fs::create_directories(path);
+        for (int page = 0; page < 200; ++page)
+            std::ofstream(path + "p" + std::to_string(page) + ".html") << "<title>P</title>";
+    }
+    SaveSite("Local FTP", s_server->Port(), FtpServerProcess::kPass);
+    profile.setFileTypes("*.html;");
+    profile.setServerDir("large");
+    RunResult r = Run();
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("Sitemap index " + site + "sitemap.xml lists 3 sitemap files."),
+              std::string::npos)
+        << r.err;
+    for (const char* file : {"sitemap.xml", "sitemap1.xml", "sitemap2.xml", "sitemap3.xml"}) {
+        std::string local = ReadFileText(site + file);
+        EXPECT_EQ(Remote(std::string("large/") + file), local) << file;
+    }
+    EXPECT_NE(ReadFileText(site + "sitemap.xml").find("<sitemapindex"), std::string::npos);
+    EXPECT_FALSE(FileExists(site + "sitemap4.xml"));
 }
 
 } // namespace
