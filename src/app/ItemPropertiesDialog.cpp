@@ -1,5 +1,6 @@
 #include "ItemPropertiesDialog.h"
 
+#include "DialogButtons.h"
 #include "TextConv.h"
 
 #include <QCheckBox>
@@ -80,21 +81,10 @@ TfrmSiteMapItemProp::TfrmSiteMapItemProp(QWidget* parent) : QDialog(parent) {
     grid->addWidget(chkApplySubPropDef, 5, 0, 1, 4);
     grid->setColumnStretch(1, 1);
 
-    auto* btnOk = new QPushButton("OK", this);
-    btnOk->setObjectName("btnOk");
-    btnOk->setDefault(true);
-    auto* btnCancel = new QPushButton("Cancel", this);
-    btnCancel->setObjectName("btnCancel");
-    connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(btnOk);
-    buttons->addWidget(btnCancel);
+    DialogButtons buttons = MakeDialogButtons(this, "OK");
     auto* v = new QVBoxLayout(this);
     v->addWidget(gbSelection);
-    v->addLayout(buttons);
+    v->addLayout(buttons.row);
 
     editLinkText->installEventFilter(this);
     editLinkURL->installEventFilter(this);

@@ -1,6 +1,7 @@
 #include "ProfileOptionsDialog.h"
 
 #include "ColorPickerButton.h"
+#include "DialogButtons.h"
 #include "FileRoutines.h"
 #include "Folders.h"
 #include "Information.h"
@@ -89,18 +90,9 @@ TfrmSiteMapOptions::TfrmSiteMapOptions(const TMapProfile& profile, bool loadLast
     pcMain->addTab(buildQueriesPage(), "Queries to Ignore");
     pcMain->setTabVisible(tsFTPUpload, false);
 
-    auto* btnOk = namedButton("btnOk", "OK", this);
-    btnOk->setDefault(true);
-    auto* btnCancel = namedButton("btnCancel", "Cancel", this);
-    connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(btnOk);
-    buttons->addWidget(btnCancel);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(pcMain, 1);
-    layout->addLayout(buttons);
+    layout->addLayout(MakeDialogButtons(this, "OK").row);
 
     // The values, as the profile holds them.
     ProfileOptions o = LoadProfileOptions(profile, loadLast);

@@ -1,5 +1,6 @@
 #include "UploadTargetDialog.h"
 
+#include "DialogButtons.h"
 #include "Prompts.h"
 #include "QuorvaneFtp.h"
 #include "TextConv.h"
@@ -25,20 +26,13 @@ TfrmSiteMapFTP::TfrmSiteMapFTP(TQuorvaneFTP& ftp, const TMapProfile& profile, QW
     btnEditAddServer->setAutoDefault(false);
     editRemoteUploadDir = new QLineEdit(qs(profile.ServerDir()), this);
     editRemoteUploadDir->setObjectName("editRemoteUploadDir");
-    btnOk = new QPushButton("Upload", this);
-    btnOk->setObjectName("btnOk");
-    btnOk->setDefault(true);
-    btnCancel = new QPushButton("Cancel", this);
-    btnCancel->setObjectName("btnCancel");
-    btnCancel->setAutoDefault(false);
+    DialogButtons buttons = MakeDialogButtons(this, "Upload");
+    btnOk = buttons.btnOk;
+    btnCancel = buttons.btnCancel;
 
     auto* serverRow = new QHBoxLayout;
     serverRow->addWidget(cboServer, 1);
     serverRow->addWidget(btnEditAddServer);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(btnOk);
-    buttons->addWidget(btnCancel);
     auto* outer = new QVBoxLayout(this);
     outer->addWidget(new QLabel("Server to Upload SiteMap to:", this));
     outer->addLayout(serverRow);
@@ -46,12 +40,10 @@ TfrmSiteMapFTP::TfrmSiteMapFTP(TQuorvaneFTP& ftp, const TMapProfile& profile, QW
                                 "folder) IE: public_html/sitemap/",
                                 this));
     outer->addWidget(editRemoteUploadDir);
-    outer->addLayout(buttons);
+    outer->addLayout(buttons.row);
 
     connect(cboServer, &QComboBox::currentIndexChanged, this, &TfrmSiteMapFTP::UpdateOk);
     connect(btnEditAddServer, &QPushButton::clicked, this, &TfrmSiteMapFTP::EditAddServerClick);
-    connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     FillServers(profile.ServerName());
 }
 

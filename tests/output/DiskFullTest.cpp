@@ -4,6 +4,7 @@
 #include "FileRoutines.h"
 #include "MapHtml.h"
 #include "OutputRun.h"
+#include "PageTree.h"
 #include "ProfileFile.h"
 #include "ScriptedPrompts.h"
 #include "XmlSitemap.h"
@@ -36,18 +37,9 @@ std::string filesIn(const QString& folder) {
 
 TSiteTree& bigTree() {
     static TSiteTree tree;
-    if (tree.count() == 0) {
-        TDataRec home;
-        home.LinkURL = "http://www.example.com/";
-        home.LastMod = "2024-05-01T12:00:00+00:00";
-        TSiteTree::Node* top = tree.addItem(nullptr, home, iconFolder);
-        // About 1.3 MB of sitemap, so it goes out in several writes.
-        for (int i = 0; i < 10000; ++i) {
-            TDataRec r = home;
-            r.LinkURL = "http://www.example.com/folder/page" + std::to_string(i) + ".html";
-            tree.addItem(top, r, iconPage);
-        }
-    }
+    // About 1.3 MB of sitemap, so it goes out in several writes.
+    if (tree.count() == 0)
+        FillPageTree(tree, 10000, "http://www.example.com/folder/page");
     return tree;
 }
 } // namespace

@@ -1,6 +1,7 @@
 #include "OutputRun.h"
 #include "FileRoutines.h"
 #include "Folders.h"
+#include "PageTree.h"
 #include "ScriptedPrompts.h"
 #include "XmlSitemap.h"
 
@@ -108,15 +109,7 @@ namespace {
 // A tree of a few thousand pages, enough for the sitemap to go out in
 // several pieces.
 void fillTree(TSiteTree& t) {
-    TDataRec home;
-    home.LinkURL = "http://www.example.com/";
-    home.LastMod = "2024-05-01T12:00:00+00:00";
-    TSiteTree::Node* top = t.addItem(nullptr, home, iconFolder);
-    for (int i = 0; i < 8000; ++i) {
-        TDataRec r = home;
-        r.LinkURL = "http://www.example.com/page" + std::to_string(i) + ".html";
-        t.addItem(top, r, iconPage);
-    }
+    FillPageTree(t, 8000, "http://www.example.com/page");
 }
 
 std::string leftovers(const QTemporaryDir& dir) {
