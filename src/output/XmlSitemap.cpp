@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdint>
 #include <deque>
+#include <fstream>
 #include <functional>
 #include <limits>
 #include <string_view>
@@ -277,6 +278,17 @@ bool WantsGoogleSiteMap(const TMapProfile& profile) {
     return profile.MakeGoogleSM() && QString::fromStdString(profile.Website()).size() >= 8;
 }
 
+namespace {
+// Whether the file begins as the sitemap files this program writes.
+bool isSitemapFile(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    char head[512] = {};
+    in.read(head, sizeof head);
+    std::string_view text(head, std::size_t(in.gcount()));
+    return text.starts_with("<?xml") && text.find("<urlset") != std::string_view::npos;
+}
+} // namespace
+
 SitemapWriter::SitemapWriter(const TMapProfile& profile, SitemapLimits limits)
     : fileName_(GoogleSiteMapFileName(profile.OutputFileName())), format_(SitemapFormatOf(profile)),
       limits_(limits), base_(SitemapBaseAddress(profile)) {
@@ -325,10 +337,15 @@ std::vector<std::string> SitemapWriter::commit() {
     }
     parts_.clear();
     // Numbered files an earlier, larger run left behind would be listed by
-    // nothing and uploaded by mistake.
+    // nothing and uploaded by mistake. Only sitemap files go: a file of the
+    // user's that happens to have such a name is left alone.
     const int numbered = count == 1 ? 0 : count;
-    for (int n = numbered + 1; FileExists(NumberedSitemapFileName(fileName_, n)); ++n)
-        DeleteFileQuietly(NumberedSitemapFileName(fileName_, n));
+    for (int n = numbered + 1;; ++n) {
+        const std::string stale = NumberedSitemapFileName(fileName_, n);
+        if (!FileExists(stale) || !isSitemapFile(stale))
+            break;
+        DeleteFileQuietly(stale);
+    }
     return written;
 }
 

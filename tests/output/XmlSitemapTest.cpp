@@ -180,9 +180,11 @@ TEST(XmlSitemap, LargeSitesGetNumberedFilesAndAnIndex) {
     p.setIndexPage(root + "index.html");
     p.setWebsite("http://www.example.com/");
     p.setOutputFileName(root + "sitemap.html");
-    // Numbered files left by an earlier, larger run.
+    // Numbered files left by an earlier, larger run, and a file of the
+    // user's own that only has such a name.
     for (const char* stale : {"sitemap4.xml", "sitemap5.xml"})
-        WriteFileText("stale", root + stale);
+        WriteFileText("<?xml version=\"1.0\"?>\r\n<urlset>stale</urlset>", root + stale);
+    WriteFileText("my own notes", root + "sitemap7.xml");
 
     TSiteTree t;
     TDataRec r = rec("http://www.example.com/");
@@ -209,6 +211,7 @@ TEST(XmlSitemap, LargeSitesGetNumberedFilesAndAnIndex) {
     EXPECT_NE(index.find("<loc>http://www.example.com/sitemap2.xml</loc>"), std::string::npos);
     EXPECT_FALSE(FileExists(root + "sitemap4.xml"));
     EXPECT_FALSE(FileExists(root + "sitemap5.xml"));
+    EXPECT_EQ(ReadFileText(root + "sitemap7.xml"), "my own notes");
 
     // Small again: one file, and the numbered files go.
     TSiteTree small;
