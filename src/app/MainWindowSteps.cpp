@@ -10,6 +10,7 @@
 #include "OutputRun.h"
 #include "Prompts.h"
 #include "Shell.h"
+#include "Spider.h"
 #include "StatusPageReporter.h"
 #include "TextConv.h"
 #include "TextRoutines.h"
@@ -145,10 +146,9 @@ void TfrmSiteMapMain::Cancel() {
             LocalScan->Stop();
         return;
     }
-    if (SpiderRunning) {
-        SpiderCancel = true;
+    if (Spider && Spider->SpiderRunning()) {
+        Spider->Cancel();
         aniTimer->stop();
-        SpiderRunning = false;
         QCoreApplication::processEvents();
         btnBack->setEnabled(true);
         return;
@@ -196,8 +196,21 @@ void TfrmSiteMapMain::RunSearch() {
         LocalScanRunning = false;
         LocalScan = nullptr;
     } else {
-        // The spider fills the tree here.
-        SpiderCancel = false;
+        StatusPageReporter reporter(lblLookingIn, lblFileFound, lblFileCount, memoFiles);
+        TSpider spider(Profile, *Tree, IgnoreFolderList, IgnoreFileList, reporter, FoundCount);
+        Spider = &spider;
+        spider.RunSpider(Profile.Website());
+        Spider = nullptr;
+        // Unattended, a start page that could not be fetched ends the run
+        // before the output: the maps of the last good run stay as they are.
+        if (AutoRun && !spider.StartPageError().empty()) {
+            Tree->endBulk();
+            aniTimer->stop();
+            ShowFileError(spider.StartPageError() + ". The site maps were not written.");
+            AutoRun = false;
+            close();
+            return;
+        }
     }
 
     aniTimer->stop();
@@ -205,6 +218,9 @@ void TfrmSiteMapMain::RunSearch() {
     if (Profile.SpiderType() == mstLocal)
         RemoveEmptyFolders(*Tree);
     Tree->endBulk();
+    // The crawl shows every folder it made opened.
+    if (Profile.SpiderType() == mstWebsite)
+        tvMap->expandAll();
     if (TSiteTree::Node* first = Tree->firstItem()) {
         QModelIndex index = Tree->indexOf(first);
         tvMap->expandRecursively(index);

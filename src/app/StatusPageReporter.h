@@ -1,8 +1,9 @@
 #pragma once
 // Shows a search's progress on the status page without redrawing on every
 // file: labels and log lines are gathered and shown, and window events run,
-// at most every 100 ms.
+// at most every 100 ms. It serves the local scan and the crawl alike.
 #include "LocalScan.h"
+#include "SpiderReporter.h"
 
 #include <QElapsedTimer>
 #include <QStringList>
@@ -12,7 +13,7 @@ class QPlainTextEdit;
 
 namespace tessaly {
 
-class StatusPageReporter : public TScanReporter {
+class StatusPageReporter : public TScanReporter, public TSpiderReporter {
   public:
     StatusPageReporter(QLabel* lookingIn, QLabel* fileFound, QLabel* fileCount,
                        QPlainTextEdit* log);

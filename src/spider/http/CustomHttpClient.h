@@ -85,6 +85,11 @@ class TCustomHttpClient : public TLoginComponent {
     void SetWaitTimeout(unsigned value) { m_WaitTimeout = value; }
     bool WorkOffline() const { return m_WorkOffline; }
     void SetWorkOffline(bool value) { m_WorkOffline = value; }
+    // The most bytes of a body that are received; 0 takes every byte. A body
+    // that goes on beyond it is cut there and the transfer ends as done, so
+    // an endless answer cannot hold a transfer or its memory for ever.
+    std::int64_t MaxBodySize() const { return m_MaxBodySize; }
+    void SetMaxBodySize(std::int64_t value) { m_MaxBodySize = value < 0 ? 0 : value; }
 
     // Starts a transfer of URL; false, changing nothing, while one runs.
     // resumeFrom and rangeEnd (0: to the end) ask for a byte range. With
@@ -160,6 +165,7 @@ class TCustomHttpClient : public TLoginComponent {
     bool m_WaitThread = false;
     unsigned m_WaitTimeout = 0;
     bool m_WorkOffline = false;
+    std::int64_t m_MaxBodySize = 0;
 
     bool m_TransferActive = false;
     // Refuses a new start until the outcome has been reported.
