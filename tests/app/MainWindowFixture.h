@@ -4,6 +4,7 @@
 #include "FileRoutines.h"
 #include "Folders.h"
 #include "MainWindow.h"
+#include "ScriptedHttpServer.h"
 #include "ScriptedPrompts.h"
 #include "Shell.h"
 
@@ -43,6 +44,7 @@ class MainWindowTest : public ::testing::Test {
     }
     void TearDown() override {
         window.reset();
+        site.reset();
         qputenv("HOME", oldHome);
         setProgramFolderForTests({});
         setDataFolderForTests({});
@@ -63,12 +65,27 @@ class MainWindowTest : public ::testing::Test {
         return *window;
     }
 
-    // Opens the window and goes through a (website) search to the results page.
+    // The address of a one-page website on 127.0.0.1 that the test serves
+    // itself (its events run while the window waits for a page).
+    std::string siteAddress(const std::string& path = "/") {
+        if (!site) {
+            site = std::make_unique<ScriptedHttpServer>();
+            site->Script("/", {ScriptedHttpServer::Plain(HttpReply(
+                                  "200 OK", "Content-Type: text/html\r\n",
+                                  "<html><head><title>Home</title></head><body></body></html>"))});
+        }
+        return site->Url(path);
+    }
+
+    // Opens the window and goes through a website search of the one-page
+    // site to the results page, then empties the tree for the test to fill.
     void openOnResultsPage() {
         open();
-        find<QLineEdit>("editWebsite")->setText("http://example.com/");
+        find<QLineEdit>("editWebsite")->setText(QString::fromStdString(siteAddress()));
         click("btnNext");
         ASSERT_EQ(window->Step, 2);
+        ASSERT_EQ(window->tree().count(), 1u);
+        window->tree().clear();
     }
 
     template <class T> T* find(const char* name) {
@@ -85,6 +102,7 @@ class MainWindowTest : public ::testing::Test {
     ScriptedPrompts prompts;
     std::vector<std::string> opened;
     std::unique_ptr<TfrmSiteMapMain> window;
+    std::unique_ptr<ScriptedHttpServer> site;
 };
 
 } // namespace tessaly::test
