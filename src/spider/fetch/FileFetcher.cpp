@@ -328,8 +328,10 @@ void TFileFetcher::CancelFetch() {
 }
 
 void TFileFetcher::ParsePage() {
-    const bool parse = MimeType == mimeText && (ShortURL.empty() || ShortURL.back() == '/' ||
-                                                !MatchesFileTypes(ShortURL, PageSkipMask));
+    // A page that was not downloaded has nothing to parse.
+    const bool parse =
+        MimeType == mimeText && !PageContent.empty() &&
+        (ShortURL.empty() || ShortURL.back() == '/' || !MatchesFileTypes(ShortURL, PageSkipMask));
     if (!parse)
         return;
     html::THtmlParser& parser = *m_Parser;
