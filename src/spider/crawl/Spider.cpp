@@ -46,6 +46,10 @@ TSpider::~TSpider() = default;
 void TSpider::Cancel() {
     m_SpiderCancel = true;
     m_SpiderRunning = false;
+    // A fetch that waits (for a server that stalls, it may wait until the
+    // time-out) ends now; the crawl then returns without an item for it.
+    if (m_Fetcher->Busy())
+        m_Fetcher->CancelFetch();
 }
 
 int TSpider::QueueURL(const std::string& fullURL, const std::string& bareURL,

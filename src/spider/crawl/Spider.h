@@ -31,8 +31,8 @@ class TSpider {
     // Crawls from the start address; returns when the queue has run dry or
     // after Cancel. The results are the tree and the found count.
     void RunSpider(const std::string& startAddress);
-    // Ends a running crawl: a fetch under way is stopped when it ends, and
-    // its page gets no item.
+    // Ends a running crawl: a fetch under way is stopped at once, and its
+    // page gets no item.
     void Cancel();
     bool SpiderRunning() const { return m_SpiderRunning; }
     bool SpiderCancel() const { return m_SpiderCancel; }
