@@ -16,6 +16,9 @@ StatusPageReporter::StatusPageReporter(QLabel* lookingIn, QLabel* fileFound, QLa
                                        QPlainTextEdit* log)
     : lookingIn_(lookingIn), fileFound_(fileFound), fileCount_(fileCount), log_(log) {
     sinceFlush_.start();
+    flushTimer_.setInterval(kIntervalMs);
+    QObject::connect(&flushTimer_, &QTimer::timeout, [this] { flush(); });
+    flushTimer_.start();
 }
 
 StatusPageReporter::~StatusPageReporter() {

@@ -1,12 +1,15 @@
 #pragma once
 // Shows a search's progress on the status page without redrawing on every
 // file: labels and log lines are gathered and shown, and window events run,
-// at most every 100 ms. It serves the local scan and the crawl alike.
+// at most every 100 ms. Whatever is gathered is also shown when events run
+// elsewhere (while the crawl waits for a page), so the page being fetched is
+// in view. It serves the local scan and the crawl alike.
 #include "LocalScan.h"
 #include "SpiderReporter.h"
 
 #include <QElapsedTimer>
 #include <QStringList>
+#include <QTimer>
 
 class QLabel;
 class QPlainTextEdit;
@@ -36,6 +39,7 @@ class StatusPageReporter : public TScanReporter, public TSpiderReporter {
     bool changed_ = false;
     QStringList lines_;
     QElapsedTimer sinceFlush_;
+    QTimer flushTimer_;
 };
 
 } // namespace tessaly
