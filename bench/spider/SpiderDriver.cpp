@@ -1,7 +1,6 @@
 // Crawls a site as the search step does, without a window, writes its XML
 // sitemap and prints the counts, the time and the peak memory:
-//   bench_spider START_ADDRESS SITEMAP_XML
-#include "FileRoutines.h"
+//   bench_spider START_ADDRESS SITEMAP_XML [FETCH_AHEAD]
 #include "Spider.h"
 #include "SpiderReporter.h"
 #include "XmlSitemap.h"
@@ -9,6 +8,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <cstdio>
+#include <cstdlib>
 #include <sys/resource.h>
 
 namespace {
@@ -22,8 +22,8 @@ struct Quiet : tessaly::TSpiderReporter {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s START_ADDRESS SITEMAP_XML\n", argv[0]);
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: %s START_ADDRESS SITEMAP_XML [FETCH_AHEAD]\n", argv[0]);
         return 2;
     }
     QCoreApplication app(argc, argv);
@@ -40,6 +40,8 @@ int main(int argc, char** argv) {
     tree.beginBulk();
     {
         tessaly::TSpider spider(profile, tree, {}, {}, quiet, found);
+        if (argc == 4)
+            spider.SetFetchAhead(std::atoi(argv[3]));
         spider.RunSpider(argv[1]);
         if (!spider.StartPageError().empty()) {
             std::fprintf(stderr, "%s\n", spider.StartPageError().c_str());
@@ -48,10 +50,17 @@ int main(int argc, char** argv) {
     }
     tree.endBulk();
     const double seconds = double(timer.elapsed()) / 1000.0;
-    tessaly::WriteFileText(tessaly::BuildGoogleSiteMap(tree), argv[2]);
     rusage ru{};
     getrusage(RUSAGE_SELF, &ru);
+    const long crawlPeak = ru.ru_maxrss;
+    // The sitemap goes to its file in pieces, as the output run writes it.
+    std::FILE* out = std::fopen(argv[2], "wb");
+    if (!out)
+        return 1;
+    tessaly::WriteGoogleSiteMapBytes(
+        tree, [out](std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size(), out); });
+    std::fclose(out);
     std::printf("pages %d items %zu seconds %.2f pages/s %.0f peakRSS_KB %ld\n", found,
-                tree.count(), seconds, found / seconds, ru.ru_maxrss);
+                tree.count(), seconds, found / seconds, crawlPeak);
     return 0;
 }

@@ -14,13 +14,13 @@ namespace tessaly {
 
 namespace {
 
-std::u16string HostOf(const std::string& address) {
+std::u16string HostOf(std::string_view address) {
     html::TUri uri;
     uri.Parse(html::Utf8ToUtf16(address));
     return uri.Host.Value;
 }
 
-bool BeginsWithHttp(const std::string& address) {
+bool BeginsWithHttp(std::string_view address) {
     return address.size() >= 4 && (address[0] | 0x20) == 'h' && (address[1] | 0x20) == 't' &&
            (address[2] | 0x20) == 't' && (address[3] | 0x20) == 'p';
 }
@@ -39,6 +39,7 @@ TSpider::TSpider(const TMapProfile& profile, TSiteTree& tree,
       m_Fetcher(std::make_unique<TFileFetcher>()),
       m_Placement(tree, profile, ignoreFolders, ignoreFiles, reporter) {
     m_Fetcher->LinkTypes = SpiderLinkTypes;
+    m_Ahead.SetDepth(DefaultFetchAhead);
 }
 
 TSpider::~TSpider() = default;
@@ -48,8 +49,9 @@ void TSpider::Cancel() {
     m_SpiderRunning = false;
     // A fetch that waits (for a server that stalls, it may wait until the
     // time-out) ends now; the crawl then returns without an item for it.
-    if (m_Fetcher->Busy())
-        m_Fetcher->CancelFetch();
+    if (m_Current && m_Current->Busy())
+        m_Current->CancelFetch();
+    m_Ahead.Reset();
 }
 
 int TSpider::QueueURL(const std::string& fullURL, const std::string& bareURL,
@@ -66,18 +68,24 @@ bool TSpider::TakeQueuedURL(std::string& bareURL, std::string& fullURL, std::str
         return false;
     }
     AURLItem item = m_Queue.TakeFront();
+    m_Prefetched = m_Ahead.Take();
     bareURL = std::move(item.BareURL);
     fullURL = std::move(item.FullURL);
     foundOn = item.FoundOn ? *item.FoundOn : std::string();
     return bareURL.find_first_of("\"+") == std::string::npos;
 }
 
-bool TSpider::OnStartHost(const std::string& address) const {
+bool TSpider::OnStartHost(std::string_view address) const {
     return HostOf(address) == m_StartHost;
 }
 
+bool TSpider::WillFetch(std::string_view fullURL, std::string_view bareURL) const {
+    return bareURL.find_first_of("\"+") == std::string_view::npos && OnStartHost(fullURL) &&
+           BeginsWithHttp(fullURL);
+}
+
 std::string TSpider::FailureText() const {
-    const int response = m_Fetcher->Response;
+    const int response = m_Current->Response;
     if (response == 0)
         return "no answer from the host";
     if (response == -3)
@@ -89,28 +97,42 @@ std::string TSpider::FailureText() const {
 
 std::string TSpider::PageStamp() {
     try {
-        return W3CDateTime(DateTimeToQt(m_Fetcher->LastModified()));
+        // Pages of a site often share their date: the last stamp is reused.
+        const TDateTime modified = m_Current->LastModified();
+        if (modified != m_StampOf || m_Stamp.empty()) {
+            m_Stamp = W3CDateTime(DateTimeToQt(modified));
+            m_StampOf = modified;
+        }
+        return m_Stamp;
     } catch (...) {
         return W3CDateTime(Clock::now());
     }
 }
 
 void TSpider::QueuePageLinks(const std::shared_ptr<const std::string>& foundOn) {
-    std::string full, bare;
-    const int count = m_Fetcher->LinkCount();
+    const int count = m_Current->LinkCount();
     for (int i = 0; i < count; ++i) {
-        m_Fetcher->GetLink(i, full, bare);
+        const auto& [full, bare] = m_Current->Link(i);
         if (bare.size() <= 1)
             continue;
-        m_Queue.QueueURL(std::move(full), std::move(bare), foundOn);
+        m_Queue.QueueURL(full, bare, foundOn);
     }
 }
 
+void TSpider::AfterEntry(TFileFetcher* prefetched) {
+    m_Ahead.Release(prefetched);
+    m_Current = nullptr;
+    if (m_SpiderRunning && m_TakenCount > 0)
+        m_Ahead.Fill(m_Queue, *m_Fetcher, [this](std::string_view full, std::string_view bare) {
+            return WillFetch(full, bare);
+        });
+}
+
 void TSpider::RunSpider(const std::string& startAddress) {
-    TFileFetcher& fetcher = *m_Fetcher;
     // 1, 2
     m_SpiderCancel = false;
     ClearSpiderLists();
+    m_Ahead.Reset();
     m_RedirectTargets.clear();
     m_StartPageError.clear();
     m_Placement.IndexTree();
@@ -124,14 +146,22 @@ void TSpider::RunSpider(const std::string& startAddress) {
     m_TakenCount = 0;
     m_Reporter.letEventsRun();
     // 4
-    fetcher.FollowQueryParts = m_Profile.FollowQueryParts();
+    m_Fetcher->FollowQueryParts = m_Profile.FollowQueryParts();
     const std::string& fileTypes = m_Profile.FileTypes();
     std::shared_ptr<const std::string> foundOn = std::make_shared<const std::string>();
 
     // 5
     while (m_SpiderRunning) {
         std::string bare, taken, takenFoundOn;
-        if (!TakeQueuedURL(bare, taken, takenFoundOn))
+        const bool fetchable = TakeQueuedURL(bare, taken, takenFoundOn);
+        // Whatever becomes of this entry, the fetcher started ahead for it
+        // is free again afterwards, and the next pages are started.
+        struct TNext {
+            TSpider& s;
+            TFileFetcher* prefetched;
+            ~TNext() { s.AfterEntry(prefetched); }
+        } next{*this, m_Prefetched};
+        if (!fetchable)
             continue;
         ++m_TakenCount;
         const bool startPage = m_TakenCount == 1;
@@ -143,8 +173,16 @@ void TSpider::RunSpider(const std::string& startAddress) {
         m_Reporter.letEventsRun();
         m_Queue.AddVisited(taken);
         const std::string fetchForm = EncodeURLForFetch(taken);
+        // The page's fetcher: the one that fetched it ahead, or the crawl's own.
+        TFileFetcher& fetcher = m_Prefetched ? *m_Prefetched : *m_Fetcher;
+        m_Current = &fetcher;
         try {
-            fetcher.FetchPage(fetchForm);
+            if (m_Prefetched) {
+                fetcher.WaitForOutcome();
+                fetcher.EndFetch();
+            } else {
+                fetcher.FetchPage(fetchForm);
+            }
             if (m_SpiderCancel)
                 fetcher.CancelFetch();
             if (!m_SpiderRunning)

@@ -5,6 +5,7 @@
 // host, and turns every fetched page into an item under folder items that
 // mirror its address's path. It runs on the user-interface thread and keeps
 // the window alive by letting events run; Cancel ends it.
+#include "FetchAhead.h"
 #include "FileFetcher.h"
 #include "MapProfile.h"
 #include "SiteTree.h"
@@ -43,8 +44,13 @@ class TSpider {
     // status); empty when it was.
     const std::string& StartPageError() const { return m_StartPageError; }
 
-    // The page fetcher, set up as the window sets it up.
+    // The page fetcher, set up as the window sets it up; pages fetched ahead
+    // are fetched with its settings.
     TFileFetcher& Fetcher() { return *m_Fetcher; }
+    // How many pages are fetched ahead of their turn on further connections;
+    // 0 fetches one page at a time. The results are the same either way.
+    void SetFetchAhead(int depth) { m_Ahead.SetDepth(depth); }
+    static constexpr int DefaultFetchAhead = 4;
     TSpiderQueue& Queue() { return m_Queue; }
     TSpiderTree& Placement() { return m_Placement; }
 
@@ -67,13 +73,24 @@ class TSpider {
     // The last-modified stamp of the fetched page.
     std::string PageStamp();
     void QueuePageLinks(const std::shared_ptr<const std::string>& foundOn);
-    bool OnStartHost(const std::string& address) const;
+    bool OnStartHost(std::string_view address) const;
+    // The crawl will fetch the entry when it reaches it (the start page
+    // having been fetched).
+    bool WillFetch(std::string_view fullURL, std::string_view bareURL) const;
+    // After each entry taken: its fetcher ahead is free, and more pages are
+    // started ahead.
+    void AfterEntry(TFileFetcher* prefetched);
 
     const TMapProfile& m_Profile;
     TSiteTree& m_Tree;
     TSpiderReporter& m_Reporter;
     int& m_FoundCount;
     std::unique_ptr<TFileFetcher> m_Fetcher;
+    TFetchAhead m_Ahead;
+    // The fetcher started ahead for the entry last taken, or nullptr.
+    TFileFetcher* m_Prefetched = nullptr;
+    // The fetcher of the page the crawl is on.
+    TFileFetcher* m_Current = nullptr;
     TSpiderQueue m_Queue;
     TSpiderTree m_Placement;
 
@@ -86,6 +103,9 @@ class TSpider {
     // Addresses pages were redirected to (fetch form); reached again, such a
     // page gets no second item.
     std::unordered_set<std::string> m_RedirectTargets;
+    // The last page stamp made, and the date it was made of.
+    std::string m_Stamp;
+    TDateTime m_StampOf = 0;
 };
 
 } // namespace tessaly

@@ -60,6 +60,7 @@ TSpiderTree::TSpiderTree(TSiteTree& tree, const TMapProfile& profile,
 void TSpiderTree::IndexTree() {
     m_FirstByFolder.clear();
     m_FirstChild.clear();
+    m_FolderMemo.clear();
     // In tree order the first node of each folder address comes first.
     m_Tree.forEach([this](Node& n) {
         m_FirstByFolder.try_emplace(n.data.FolderPath, &n);
@@ -71,8 +72,10 @@ TSiteTree::Node* TSpiderTree::Add(Node* parent, TDataRec data, int icon) {
     Node* node = m_Tree.addItem(parent, std::move(data), icon);
     std::string_view folder = node->data.FolderPath;
     auto [first, made] = m_FirstByFolder.try_emplace(folder, node);
-    if (!made && IsBefore(node, first->second))
+    if (!made && IsBefore(node, first->second)) {
         first->second = node;
+        m_FolderMemo.clear();
+    }
     m_FirstChild.try_emplace(TChildKey{node->parent, folder}, node);
     return node;
 }
@@ -123,6 +126,17 @@ TSiteTree::Node* TSpiderTree::AddSpiderItem(const std::string& address, const st
 }
 
 TSiteTree::Node* TSpiderTree::FolderItemForPath(const std::string& folder) {
+    auto known = m_FolderMemo.find(folder);
+    if (known != m_FolderMemo.end()) {
+        m_Reporter.letEventsRun();
+        return known->second;
+    }
+    Node* node = FolderItemForPathUncached(folder);
+    m_FolderMemo.emplace(folder, node);
+    return node;
+}
+
+TSiteTree::Node* TSpiderTree::FolderItemForPathUncached(const std::string& folder) {
     // 1
     if (folder.size() < 8)
         return nullptr;

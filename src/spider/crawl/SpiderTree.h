@@ -37,6 +37,7 @@ class TSpiderTree {
     // The node of a folder address, with any missing folder nodes made, or
     // nullptr when the address cannot be placed.
     Node* FolderItemForPath(const std::string& folder);
+    Node* FolderItemForPathUncached(const std::string& folder);
     Node* FindOrAddFolderItem(const std::string& parentKey, const std::string& folderKey,
                               const std::string& segment);
     // The working ignore lists hold the address, compared without regard to case.
@@ -69,6 +70,10 @@ class TSpiderTree {
     std::unordered_map<std::string_view, Node*> m_FirstByFolder;
     // For each parent and folder address, its first child that holds it.
     std::unordered_map<TChildKey, Node*, TChildKeyHash> m_FirstChild;
+    // What FolderItemForPath gave for each folder address. It stays the
+    // answer until the first node of some folder address changes (a node
+    // added before it in tree order), which empties the memo.
+    std::unordered_map<std::string, Node*> m_FolderMemo;
 };
 
 // The text after the last "/" of an address; empty when it ends with "/" or

@@ -188,8 +188,18 @@ TDateTime TFileFetcher::LastModified() {
 const std::vector<std::string>& TFileFetcher::PageLinks() {
     if (m_PageLinks.empty())
         for (const auto& link : m_FollowedLinks)
-            m_PageLinks.push_back(Utf16ToUtf8(link.second));
+            m_PageLinks.push_back(link.second);
     return m_PageLinks;
+}
+
+const std::vector<std::string>& TFileFetcher::FollowList() {
+    // The bare address of every followed link: made when first asked for.
+    if (m_FollowList.size() != m_FollowedLinks.size()) {
+        m_FollowList.clear();
+        for (const auto& link : m_FollowedLinks)
+            m_FollowList.push_back(link.second);
+    }
+    return m_FollowList;
 }
 
 void TFileFetcher::ResetPage() {
@@ -263,6 +273,12 @@ void TFileFetcher::ApplyLinkTypes() {
 }
 
 void TFileFetcher::FetchPage(const std::string& address) {
+    BeginFetch(address);
+    WaitForOutcome();
+    EndFetch();
+}
+
+void TFileFetcher::BeginFetch(const std::string& address) {
     WaitForIdleClient();
     // 1, 2
     ResetPage();
@@ -308,18 +324,46 @@ void TFileFetcher::FetchPage(const std::string& address) {
     // 7, 8
     HasTitle = false;
     ReportStatus("Retrieving: " + address);
-    // 9, 10
+    // 9
     if (!c.BeginDownload(0, 0, false)) {
         Response = 0;
         m_Busy = false;
     }
+}
+
+void TFileFetcher::WaitForOutcome() {
+    // 10: the handlers of the outcome events end the wait.
     while (m_Busy)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+void TFileFetcher::EndFetch() {
     // 11 to 13
     ShortURL = ShortenURL(FinalURL);
     ParsePage();
     if (Response == -1)
         Response = 200;
+}
+
+void TFileFetcher::CopySettings(const TFileFetcher& from) {
+    Agent = from.Agent;
+    Password = from.Password;
+    UserName = from.UserName;
+    ProxyAccess = from.ProxyAccess;
+    ProxyBypass = from.ProxyBypass;
+    ProxyPort = from.ProxyPort;
+    ProxyServer = from.ProxyServer;
+    ProxyUserName = from.ProxyUserName;
+    ProxyPassword = from.ProxyPassword;
+    UseCache = from.UseCache;
+    DownloadFileTypes = from.DownloadFileTypes;
+    DontGetContent = from.DontGetContent;
+    ResolveUris = from.ResolveUris;
+    LinkTypes = from.LinkTypes;
+    FollowQueryParts = from.FollowQueryParts;
+    ConnectTimeout = from.ConnectTimeout;
+    ReceiveTimeout = from.ReceiveTimeout;
+    MaxPageSize = from.MaxPageSize;
 }
 
 void TFileFetcher::CancelFetch() {
@@ -369,10 +413,24 @@ void TFileFetcher::HandleLink(html::THtmlLinksPlugin& plugin, std::u16string& li
     const size_t hash = link.find(u'#');
     if (hash != std::u16string::npos)
         link.erase(hash);
-    // 2
+    // 2, and the resolved address parsed for step 4. A result with a host
+    // reads back into the components it was made of, so they stand for its
+    // parse; any other is parsed from its text.
     std::u16string resolved;
-    if (!ResolveUris || !html::ResolveURI(plugin.BaseUri, link, resolved))
+    TUri uri;
+    bool parsed = false;
+    if (ResolveUris) {
+        if (plugin.BaseUri != m_BaseText || !m_BaseValid) {
+            m_BaseText = plugin.BaseUri;
+            m_BaseValid = m_Base.Parse(m_BaseText);
+        }
+        const bool ok = m_BaseValid && html::ResolveURI(m_Base, link, uri, resolved);
+        if (!ok)
+            resolved = link;
+        parsed = ok && uri.Host.Present;
+    } else {
         resolved = link;
+    }
     // 3
     const html::THtmlStartTag* tag = plugin.CurrentTag();
     if (tag) {
@@ -381,41 +439,38 @@ void TFileFetcher::HandleLink(html::THtmlLinksPlugin& plugin, std::u16string& li
             return;
     }
     // 4
-    TUri uri;
-    uri.Parse(resolved);
+    if (!parsed)
+        uri.Parse(resolved);
     bool followed = false;
-    std::u16string recorded;
+    std::string recorded;
     if (uri.Query.Present && !uri.Query.Value.empty() && QueryHasFollowPart(uri.Query.Value)) {
         uri.ClearFragment();
-        recorded = uri.Compose();
+        recorded = Utf16ToUtf8(uri.Compose());
     } else {
         uri.ClearQuery();
         uri.ClearFragment();
-        recorded = uri.Compose();
+        recorded = Utf16ToUtf8(uri.Compose());
         followed = uri.Scheme.Present &&
                    (uri.Scheme.Value == u"http" || uri.Scheme.Value == u"https") &&
-                   !MatchesFileTypes(Utf16ToUtf8(recorded), LinkSkipMask);
+                   !MatchesFileTypes(recorded, LinkSkipMask);
     }
     // 5
-    std::string recorded8 = Utf16ToUtf8(recorded);
-    if (followed) {
-        m_FollowList.push_back(recorded8);
-        m_FollowedLinks.emplace_back(resolved, recorded);
-    } else {
-        m_NonFollowList.push_back(recorded8);
-    }
+    if (followed)
+        m_FollowedLinks.emplace_back(Utf16ToUtf8(resolved), recorded);
+    else
+        m_NonFollowList.push_back(recorded);
     // 6
     if (OnLink)
         OnLink(this, tag ? Utf16ToUtf8(tag->Html()) : std::string(), Utf16ToUtf8(resolved),
-               recorded8);
+               recorded);
 }
 
 void TFileFetcher::GetLink(int index, std::string& fullURL, std::string& bareURL) const {
     if (index < 0 || index >= LinkCount())
         throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
     const auto& link = m_FollowedLinks[static_cast<size_t>(index)];
-    fullURL = Utf16ToUtf8(link.first);
-    bareURL = Utf16ToUtf8(link.second);
+    fullURL = link.first;
+    bareURL = link.second;
 }
 
 } // namespace tessaly

@@ -6,6 +6,7 @@
 // HTTP client's events, delivered on that thread, fill the results.
 #include "FetcherTypes.h"
 #include "HttpClient.h"
+#include "Uri.h"
 
 #include <cstdint>
 #include <memory>
@@ -76,7 +77,7 @@ class TFileFetcher {
     bool Parsed = false;
     // Bare addresses of the followed links of the last page.
     const std::vector<std::string>& PageLinks();
-    const std::vector<std::string>& FollowList() const { return m_FollowList; }
+    const std::vector<std::string>& FollowList();
     const std::vector<std::string>& NonFollowList() const { return m_NonFollowList; }
     TLinkTypes LinkTypes = AllLinkTypes;
     std::string Title;
@@ -101,6 +102,13 @@ class TFileFetcher {
     // Fetches the address, waits for the outcome while events run, parses
     // the page and fills the properties. A parser error propagates.
     void FetchPage(const std::string& address);
+    // FetchPage in its three parts, for fetches that run side by side:
+    // start the transfer; wait while events run until its outcome; parse.
+    void BeginFetch(const std::string& address);
+    void WaitForOutcome();
+    void EndFetch();
+    // Takes the published settings of another fetcher (not its events).
+    void CopySettings(const TFileFetcher& from);
     // Ends the wait of a running FetchPage at once and asks the HTTP client
     // to stop its transfer.
     void CancelFetch();
@@ -114,6 +122,10 @@ class TFileFetcher {
     // page, in document order; raises std::out_of_range
     // "List index out of bounds (%d)" for an index outside the list.
     void GetLink(int index, std::string& fullURL, std::string& bareURL) const;
+    // The same without copies, for an index within the list.
+    const std::pair<std::string, std::string>& Link(int index) const {
+        return m_FollowedLinks[static_cast<size_t>(index)];
+    }
 
     THttpClient& HttpClient() { return *m_Client; }
 
@@ -144,11 +156,17 @@ class TFileFetcher {
     bool m_CharSetFixed = false;
     TDateTime m_LastModified = 0;
     bool m_Busy = false;
-    std::vector<std::pair<std::u16string, std::u16string>> m_FollowedLinks;
+    // The followed links as (full, bare) pairs, converted to 8-bit text once.
+    std::vector<std::pair<std::string, std::string>> m_FollowedLinks;
     std::vector<std::string> m_PageLinks;
     std::vector<std::string> m_FollowList;
     std::vector<std::string> m_NonFollowList;
     std::vector<std::u16string> m_FollowQueryParts;
+    // The links plug-in's base address, parsed once for all links it
+    // resolves.
+    std::u16string m_BaseText;
+    html::TUri m_Base;
+    bool m_BaseValid = false;
 };
 
 } // namespace tessaly

@@ -200,15 +200,26 @@ std::u16string RemoveDotSegments(std::u16string_view in) {
 }
 
 bool ResolveURI(std::u16string_view base, std::u16string_view link, std::u16string& result) {
-    result.clear();
     TUri baseUri;
-    TUri linkUri;
-    if (!baseUri.Parse(base) || !linkUri.Parse(link))
+    if (!baseUri.Parse(base)) {
+        result.clear();
+        return false;
+    }
+    TUri resolved;
+    return ResolveURI(baseUri, link, resolved, result);
+}
+
+bool ResolveURI(const TUri& baseUri, std::u16string_view link, TUri& linkUri,
+                std::u16string& result) {
+    result.clear();
+    if (!linkUri.Parse(link))
         return false;
     if (linkUri.Path.empty() && !linkUri.Scheme.Present && !linkUri.Host.Present &&
         !linkUri.Query.Present) {
-        baseUri.Fragment = linkUri.Fragment;
-        result = baseUri.Compose();
+        const TUriComponent fragment = linkUri.Fragment;
+        linkUri = baseUri;
+        linkUri.Fragment = fragment;
+        result = linkUri.Compose();
         return true;
     }
     if (linkUri.Scheme.Present) {

@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace tessaly;
@@ -53,7 +54,9 @@ const std::map<std::string, std::string> kSite = {
     {"a+b.html", "<title>Plus</title>"},
 };
 
-class SpiderSite : public ::testing::Test {
+// Run with one fetch at a time, and with pages fetched ahead: the results
+// are the same.
+class SpiderSite : public ::testing::TestWithParam<int> {
   protected:
     void SetUp() override {
         const std::string error =
@@ -78,11 +81,12 @@ class SpiderSite : public ::testing::Test {
 
 } // namespace
 
-TEST_F(SpiderSite, CrawlGivesTheTreeTheCountAndTheLog) {
+TEST_P(SpiderSite, CrawlGivesTheTreeTheCountAndTheLog) {
     const std::string p = site.Url("/");
     const std::vector<std::string> ignoreFolders = {p + "ignored/"};
     const std::vector<std::string> ignoreFiles = {p + "skip.html"};
     TSpider spider(profile, tree, ignoreFolders, ignoreFiles, reporter, found);
+    spider.SetFetchAhead(GetParam());
     spider.RunSpider(p);
 
     EXPECT_EQ(
@@ -149,13 +153,24 @@ TEST_F(SpiderSite, CrawlGivesTheTreeTheCountAndTheLog) {
     std::vector<std::string> logged;
     // nginx logs a request once its answer has gone: the last may lag.
     (void)QTest::qWaitFor([&] { return (logged = site.Server().Requests()).size() >= 20; }, 3000);
+    // Pages fetched ahead are requested side by side, in any order.
+    if (GetParam() > 0)
+        std::sort(logged.begin(), logged.end());
     std::string requests;
     for (const auto& r : logged)
         requests += r + " ";
-    EXPECT_EQ(requests, "/ /about.html /docs /docs/ /list.php?id=5 /missing.html /nofollow.html "
-                        "/notes.txt /space%20page.html /SKIP.html /ignored/ /notitle/ /frame.html "
-                        "/Case.html /case.html /index.html /docs/guide.html /docs/sub/ "
-                        "/docs/sub/deep.html /ignored/inner/page.html ");
+    if (GetParam() > 0)
+        EXPECT_EQ(requests, "/ /Case.html /SKIP.html /about.html /case.html /docs /docs/ "
+                            "/docs/guide.html /docs/sub/ /docs/sub/deep.html /frame.html "
+                            "/ignored/ /ignored/inner/page.html /index.html /list.php?id=5 "
+                            "/missing.html /nofollow.html /notes.txt /notitle/ "
+                            "/space%20page.html ");
+    else
+        EXPECT_EQ(requests,
+                  "/ /about.html /docs /docs/ /list.php?id=5 /missing.html /nofollow.html "
+                  "/notes.txt /space%20page.html /SKIP.html /ignored/ /notitle/ /frame.html "
+                  "/Case.html /case.html /index.html /docs/guide.html /docs/sub/ "
+                  "/docs/sub/deep.html /ignored/inner/page.html ");
 
     QTemporaryDir out;
     profile.setAddImages(false);
@@ -174,3 +189,9 @@ TEST_F(SpiderSite, CrawlGivesTheTreeTheCountAndTheLog) {
     EXPECT_EQ(Replaced(ReadFileText(out.path().toStdString() + "/sitemap.html"), p, real),
               ReadFileText(golden + "sitemap.html"));
 }
+
+INSTANTIATE_TEST_SUITE_P(FetchAhead, SpiderSite, ::testing::Values(0, 4),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return info.param ? "Ahead" + std::to_string(info.param)
+                                               : std::string("OneAtATime");
+                         });
