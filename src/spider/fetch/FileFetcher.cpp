@@ -85,25 +85,6 @@ TFileFetcher::~TFileFetcher() {
 
 void TFileFetcher::WireClient() {
     THttpClient& c = *m_Client;
-    c.OnHeaderInfo = [this](TCustomHttpClient*, int errorCode, const std::string&,
-                            const std::string& contentType, const std::string&, const std::string&,
-                            std::int64_t contentLength, const std::string& location, TDateTime,
-                            TDateTime lastModified, TDateTime, const std::string&,
-                            bool& continueDownload) {
-        ContentLength = contentLength;
-        SetContentType(contentType);
-        m_HeaderCharSet = ContentTypeCharSet(contentType);
-        ContentLocation = location;
-        m_LastModified = lastModified;
-        if ((DownloadFileTypes & (1u << MimeType)) == 0 || DontGetContent) {
-            continueDownload = false;
-            // An error answer whose body is not wanted still ends as that
-            // error, not as a page received.
-            if (errorCode >= 300 || (errorCode > 0 && errorCode < 200))
-                Response = errorCode;
-        }
-        ReportStatus("Header Info Received, Content Type: " + contentType);
-    };
     c.OnRedirected = [this](TCustomHttpClient*, const std::string& newURL) {
         RedirectedURL = newURL;
         if (m_Busy) {
@@ -119,6 +100,7 @@ void TFileFetcher::WireClient() {
     };
     c.OnDone = [this](TCustomHttpClient*, const std::string& contentType, std::int64_t fileSize,
                       TStream* stream) {
+        TakeHeaderInfo();
         if (stream) {
             stream->Seek(0);
             PageContent = stream->ReadRest();
@@ -129,6 +111,7 @@ void TFileFetcher::WireClient() {
         EndWait();
     };
     c.OnDoneInterrupted = [this](TCustomHttpClient*) {
+        TakeHeaderInfo();
         ReportStatus("Done, but Interrupted.");
         EndWait();
     };
@@ -138,6 +121,7 @@ void TFileFetcher::WireClient() {
         EndWait();
     };
     c.OnHTTPError = [this](TCustomHttpClient*, int errorCode, TStream*) {
+        TakeHeaderInfo();
         Response = errorCode;
         PageContent.clear();
         ReportStatus(std::to_string(errorCode) + ": " + HTTPStatusText(errorCode));
@@ -145,11 +129,13 @@ void TFileFetcher::WireClient() {
     };
     c.OnConnLost = [this](TCustomHttpClient*, const std::string&, std::int64_t, std::int64_t,
                           TStream*) {
+        TakeHeaderInfo();
         Response = -3;
         ReportStatus("Connection with remote host lost.");
         EndWait();
     };
     c.OnAborted = [this](TCustomHttpClient*) {
+        TakeHeaderInfo();
         Response = -2;
         ReportStatus("Connection aborted by user.");
         EndWait();
@@ -158,11 +144,33 @@ void TFileFetcher::WireClient() {
     c.OnOutputFileError = [this](TCustomHttpClient*) { EndWait(); };
 }
 
-void TFileFetcher::SetContentType(const std::string& text) {
-    m_ContentType = text.substr(0, text.find(';'));
-    const size_t slash = m_ContentType.find('/');
+void TFileFetcher::TakeHeaderInfo() {
+    // Once per fetch, before the outcome's own results, as the header's
+    // event would have come first.
+    const THttpHeaderInfo& h = m_Client->HeaderInfo();
+    if (!m_Busy || m_HeaderTaken || !h.Valid)
+        return;
+    m_HeaderTaken = true;
+    ContentLength = h.ContentLength;
+    SetContentType(h.ContentType);
+    m_HeaderCharSet = ContentTypeCharSet(h.ContentType);
+    ContentLocation = h.Location;
+    m_LastModified = h.LastModified;
+    if (!m_BodyWanted(h.ContentType)) {
+        // An error answer whose body is not wanted still ends as that
+        // error, not as a page received.
+        const int code = h.ErrorCode;
+        if (code >= 300 || (code > 0 && code < 200))
+            Response = code;
+    }
+    ReportStatus("Header Info Received, Content Type: " + h.ContentType);
+}
+
+TMimeType TFileFetcher::MimeTypeOf(const std::string& contentType) {
+    const std::string type = contentType.substr(0, contentType.find(';'));
+    const size_t slash = type.find('/');
     const std::string major =
-        slash == std::string::npos ? std::string() : AsciiLower(m_ContentType.substr(0, slash));
+        slash == std::string::npos ? std::string() : AsciiLower(type.substr(0, slash));
     static const std::pair<const char*, TMimeType> kMajors[] = {
         {"application", mimeApplication},
         {"audio", mimeAudio},
@@ -173,10 +181,15 @@ void TFileFetcher::SetContentType(const std::string& text) {
         {"text", mimeText},
         {"video", mimeVideo},
     };
-    MimeType = mimeUnknown;
-    for (const auto& [name, type] : kMajors)
+    for (const auto& [name, mime] : kMajors)
         if (major == name)
-            MimeType = type;
+            return mime;
+    return mimeUnknown;
+}
+
+void TFileFetcher::SetContentType(const std::string& text) {
+    m_ContentType = text.substr(0, text.find(';'));
+    MimeType = MimeTypeOf(m_ContentType);
 }
 
 TDateTime TFileFetcher::LastModified() {
@@ -305,6 +318,14 @@ void TFileFetcher::BeginFetch(const std::string& address) {
     c.Timeouts().ConnectTimeout = ConnectTimeout;
     c.Timeouts().ReceiveTimeout = ReceiveTimeout;
     c.SetMaxBodySize(MaxPageSize);
+    // Whether a body is wanted is decided on the client's worker, from
+    // copies of the settings taken now; the header's values are taken when
+    // the outcome arrives.
+    m_BodyWanted = [types = DownloadFileTypes, dont = DontGetContent](const std::string& type) {
+        return !dont && (types & (1u << MimeTypeOf(type))) != 0;
+    };
+    c.HeaderFilter = [wanted = m_BodyWanted](int, const std::string& type) { return wanted(type); };
+    m_HeaderTaken = false;
     // Progress is handed over only when someone listens: every block would
     // otherwise cost a trip to this thread.
     if (OnProgress)
@@ -416,8 +437,9 @@ void TFileFetcher::HandleLink(html::THtmlLinksPlugin& plugin, std::u16string& li
     // 2, and the resolved address parsed for step 4. A result with a host
     // reads back into the components it was made of, so they stand for its
     // parse; any other is parsed from its text.
-    std::u16string resolved;
-    TUri uri;
+    // Kept between links, so their buffers are reused.
+    std::u16string& resolved = m_Resolved;
+    TUri& uri = m_LinkUri;
     bool parsed = false;
     if (ResolveUris) {
         if (plugin.BaseUri != m_BaseText || !m_BaseValid) {

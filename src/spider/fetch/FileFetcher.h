@@ -9,6 +9,7 @@
 #include "Uri.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -55,6 +56,8 @@ class TFileFetcher {
     const std::string& ContentType() const { return m_ContentType; }
     // Stores the text before its first ";" and sets MimeType from it.
     void SetContentType(const std::string& text);
+    // The major class of a content type, as SetContentType reads it.
+    static TMimeType MimeTypeOf(const std::string& contentType);
     std::int64_t ContentLength = 0;
     std::string ContentLocation;
     // The Last-Modified date of the last response in local time; the present
@@ -134,6 +137,9 @@ class TFileFetcher {
     void ApplyLinkTypes();
     void ParsePage();
     void ReportStatus(const std::string& text);
+    // Takes the values of the answer's header: the content length, type and
+    // location, the last-modified date.
+    void TakeHeaderInfo();
     // Ends the wait of FetchPage.
     void EndWait();
     // A transfer stopped by CancelFetch may still be winding down; its late
@@ -156,6 +162,10 @@ class TFileFetcher {
     bool m_CharSetFixed = false;
     TDateTime m_LastModified = 0;
     bool m_Busy = false;
+    bool m_HeaderTaken = false;
+    // Whether the body of a content type is downloaded, by the settings of
+    // the running fetch.
+    std::function<bool(const std::string&)> m_BodyWanted;
     // The followed links as (full, bare) pairs, converted to 8-bit text once.
     std::vector<std::pair<std::string, std::string>> m_FollowedLinks;
     std::vector<std::string> m_PageLinks;
@@ -167,6 +177,8 @@ class TFileFetcher {
     std::u16string m_BaseText;
     html::TUri m_Base;
     bool m_BaseValid = false;
+    html::TUri m_LinkUri;
+    std::u16string m_Resolved;
 };
 
 } // namespace tessaly

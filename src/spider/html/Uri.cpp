@@ -146,6 +146,16 @@ std::u16string TUri::Compose() const {
 }
 
 std::u16string RemoveDotSegments(std::u16string_view in) {
+    // Without a segment that begins with "." (at the start or after a "/")
+    // no rule below changes anything but the leading "/".
+    if ((in.empty() || in[0] != u'.') && in.find(u"/.") == std::u16string_view::npos) {
+        std::u16string out;
+        out.reserve(in.size() + 1);
+        if (!in.empty() && in[0] != u'/')
+            out.push_back(u'/');
+        out.append(in);
+        return out;
+    }
     // 1. "./" at the start or after "/".
     std::u16string path;
     path.reserve(in.size() + 1);

@@ -105,6 +105,10 @@ class TCustomHttpClient : public TLoginComponent {
 
     // A transfer was started and its outcome is not yet being reported.
     bool TransferActive() const { return m_TransferActive; }
+    // The header of the last transfer's final answer, as far as it was read;
+    // kept when HeaderFilter is set (see there), valid during the outcome
+    // events and until the next transfer starts.
+    const THttpHeaderInfo& HeaderInfo() const;
     // The last transfer succeeded (valid from its end on).
     bool Succeeded() const;
     // Status of the last answer; -1 until one was read.
@@ -126,6 +130,10 @@ class TCustomHttpClient : public TLoginComponent {
     THttpClientUploadProgressEvent OnUploadProgress;
     THttpClientUploadFieldRequest OnUploadFieldRequest;
     TWorkerThreadWaitTimeoutExpired OnWaitTimeoutExpired;
+    // Set instead of OnHeaderInfo, it takes the decision on the worker
+    // without a trip to the user-interface thread: the header's values are
+    // kept in HeaderInfo, which the outcome events can read.
+    THttpClientHeaderFilter HeaderFilter;
 
   private:
     friend class THttpTransfer;

@@ -102,7 +102,9 @@ THttpTransfer::THttpTransfer(TCustomHttpClient& client)
       m_Client(client), m_HasHeaderInfo(bool(client.OnHeaderInfo)),
       m_HasProgress(bool(client.OnProgress)), m_HasPasswordRequest(bool(client.OnPasswordRequest)),
       m_HasProxyAuthentication(bool(client.OnProxyAuthenticationRequest)),
-      m_HasRedirected(bool(client.OnRedirected)) {}
+      m_HasRedirected(bool(client.OnRedirected)) {
+    HeaderFilter = client.HeaderFilter;
+}
 
 THttpTransfer::~THttpTransfer() {
     CloseHandles();
@@ -529,7 +531,7 @@ bool THttpTransfer::HandleHeaders(int status) {
         Announced = std::stoll(length);
     if (!HasHeader("Content-Range"))
         ResumeFrom = 0;
-    if (!m_HasHeaderInfo)
+    if (!m_HasHeaderInfo && !HeaderFilter)
         return true;
 
     std::string raw;
@@ -546,6 +548,17 @@ bool THttpTransfer::HandleHeaders(int status) {
     const TDateTime lastModified = ParseHTTPDate(Header("Last-Modified"));
     const TDateTime expires = ParseHTTPDate(Header("Expires"));
     const std::int64_t contentLength = Announced + static_cast<std::int64_t>(ResumeFrom);
+    if (HeaderFilter) {
+        HeaderInfo = {true,          status,   raw,  ContentTypeText, language, encoding,
+                      contentLength, location, date, lastModified,    expires,  etag};
+        if (!HeaderFilter(status, ContentTypeText)) {
+            ContinueDownload = false;
+            m_Next = TNext::Interrupted;
+            return false;
+        }
+        if (!m_HasHeaderInfo)
+            return true;
+    }
     bool continueDownload = ContinueDownload;
     RunInUIThread([&] {
         if (m_Client.OnHeaderInfo)

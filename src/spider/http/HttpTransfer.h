@@ -78,6 +78,9 @@ class THttpTransfer {
     bool OutputFileFailed = false;
     // The body reached MaxBodySize; the rest was not read.
     bool Truncated = false;
+    // The final answer's header, when a header filter asked for it.
+    THttpHeaderInfo HeaderInfo;
+    THttpClientHeaderFilter HeaderFilter;
 
   private:
     enum class TNext { Nothing, SendAgain, AskWhole, AskedWhole, Body, NoTarget, Interrupted };
