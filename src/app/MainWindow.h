@@ -33,6 +33,7 @@ namespace tessaly {
 void initResources();
 
 class TLocalScan;
+class TSpider;
 
 class TfrmSiteMapMain : public QMainWindow {
     Q_OBJECT
@@ -166,8 +167,8 @@ class TfrmSiteMapMain : public QMainWindow {
     bool FirstActivation = true;
     bool LocalScanRunning = false;
     TLocalScan* LocalScan = nullptr;
-    bool SpiderRunning = false;
-    bool SpiderCancel = false;
+    // The running crawl, while RunSearch runs one.
+    TSpider* Spider = nullptr;
     bool ShowingProfile = false;
     bool RunFailed = false;
     // The unattended run closes the window itself; that close always ends it.

@@ -12,6 +12,7 @@
 #include "QuorvaneFtp.h"
 #include "ReqFilesDialog.h"
 #include "Shell.h"
+#include "Spider.h"
 #include "StatusPageReporter.h"
 #include "TextConv.h"
 #include "TextRoutines.h"
@@ -158,10 +159,9 @@ void TfrmSiteMapMain::Cancel() {
             LocalScan->Stop();
         return;
     }
-    if (SpiderRunning) {
-        SpiderCancel = true;
+    if (Spider && Spider->SpiderRunning()) {
+        Spider->Cancel();
         aniTimer->stop();
-        SpiderRunning = false;
         QCoreApplication::processEvents();
         btnBack->setEnabled(true);
         return;
@@ -209,8 +209,21 @@ void TfrmSiteMapMain::RunSearch() {
         LocalScanRunning = false;
         LocalScan = nullptr;
     } else {
-        // The spider fills the tree here.
-        SpiderCancel = false;
+        StatusPageReporter reporter(lblLookingIn, lblFileFound, lblFileCount, memoFiles);
+        TSpider spider(Profile, *Tree, IgnoreFolderList, IgnoreFileList, reporter, FoundCount);
+        Spider = &spider;
+        spider.RunSpider(Profile.Website());
+        Spider = nullptr;
+        // Unattended, a start page that could not be fetched ends the run
+        // before the output: the maps of the last good run stay as they are.
+        if (AutoRun && !spider.StartPageError().empty()) {
+            Tree->endBulk();
+            aniTimer->stop();
+            ShowFileError(spider.StartPageError() + ". The site maps were not written.");
+            AutoRun = false;
+            close();
+            return;
+        }
     }
 
     aniTimer->stop();
@@ -218,6 +231,9 @@ void TfrmSiteMapMain::RunSearch() {
     if (Profile.SpiderType() == mstLocal)
         RemoveEmptyFolders(*Tree);
     Tree->endBulk();
+    // The crawl shows every folder it made opened.
+    if (Profile.SpiderType() == mstWebsite)
+        tvMap->expandAll();
     if (TSiteTree::Node* first = Tree->firstItem()) {
         QModelIndex index = Tree->indexOf(first);
         tvMap->expandRecursively(index);

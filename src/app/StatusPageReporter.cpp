@@ -18,6 +18,9 @@ StatusPageReporter::StatusPageReporter(QLabel* lookingIn, QLabel* fileFound, QLa
     : lookingIn_(lookingIn), fileFound_(fileFound), fileCount_(fileCount), log_(log),
       echoProblems_(echoProblems) {
     sinceFlush_.start();
+    flushTimer_.setInterval(kIntervalMs);
+    QObject::connect(&flushTimer_, &QTimer::timeout, [this] { flush(); });
+    flushTimer_.start();
 }
 
 StatusPageReporter::~StatusPageReporter() {

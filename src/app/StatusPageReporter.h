@@ -1,18 +1,22 @@
 #pragma once
 // Shows a search's progress on the status page without redrawing on every
 // file: labels and log lines are gathered and shown, and window events run,
-// at most every 100 ms.
+// at most every 100 ms. Whatever is gathered is also shown when events run
+// elsewhere (while the crawl waits for a page), so the page being fetched is
+// in view. It serves the local scan and the crawl alike.
 #include "LocalScan.h"
+#include "SpiderReporter.h"
 
 #include <QElapsedTimer>
 #include <QStringList>
+#include <QTimer>
 
 class QLabel;
 class QPlainTextEdit;
 
 namespace tessaly {
 
-class StatusPageReporter : public TScanReporter {
+class StatusPageReporter : public TScanReporter, public TSpiderReporter {
   public:
     // echoProblems: problems also go to standard error (unattended runs).
     StatusPageReporter(QLabel* lookingIn, QLabel* fileFound, QLabel* fileCount, QPlainTextEdit* log,
@@ -38,6 +42,7 @@ class StatusPageReporter : public TScanReporter {
     bool echoProblems_ = false;
     QStringList lines_;
     QElapsedTimer sinceFlush_;
+    QTimer flushTimer_;
 };
 
 } // namespace tessaly

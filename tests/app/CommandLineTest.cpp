@@ -19,7 +19,7 @@ class StartUp : public MainWindowTest {};
 
 TEST_F(StartUp, AutoSwitchInEitherOrderOpensTheProfileOnceAndRuns) {
     TMapProfile p;
-    p.setWebsite("http://demo.example/");
+    p.setWebsite(siteAddress());
     std::string file = path("demo.qvt");
     WriteFileText(ProfileToBytes(p), file);
     const QStringList orders[] = {{"-auto", QString::fromStdString(file)},

@@ -5,6 +5,7 @@
 #include "Folders.h"
 #include "MainWindow.h"
 #include "ReqFilesDialog.h"
+#include "ScriptedHttpServer.h"
 #include "ScriptedPrompts.h"
 #include "Shell.h"
 #include "UploadTargetDialog.h"
@@ -62,6 +63,7 @@ class MainWindowTest : public ::testing::Test {
     void TearDown() override {
         reqFilesCloser.stop();
         window.reset();
+        site.reset();
         qputenv("HOME", oldHome);
         setProgramFolderForTests({});
         setDataFolderForTests({});
@@ -83,12 +85,27 @@ class MainWindowTest : public ::testing::Test {
         return *window;
     }
 
-    // Opens the window and goes through a (website) search to the results page.
+    // The address of a one-page website on 127.0.0.1 that the test serves
+    // itself (its events run while the window waits for a page).
+    std::string siteAddress(const std::string& path = "/") {
+        if (!site) {
+            site = std::make_unique<ScriptedHttpServer>();
+            site->Script("/", {ScriptedHttpServer::Plain(HttpReply(
+                                  "200 OK", "Content-Type: text/html\r\n",
+                                  "<html><head><title>Home</title></head><body></body></html>"))});
+        }
+        return site->Url(path);
+    }
+
+    // Opens the window and goes through a website search of the one-page
+    // site to the results page, then empties the tree for the test to fill.
     void openOnResultsPage() {
         open();
-        find<QLineEdit>("editWebsite")->setText("http://example.com/");
+        find<QLineEdit>("editWebsite")->setText(QString::fromStdString(siteAddress()));
         click("btnNext");
         ASSERT_EQ(window->Step, 2);
+        ASSERT_EQ(window->tree().count(), 1u);
+        window->tree().clear();
     }
 
     template <class T> T* find(const char* name) {
@@ -108,6 +125,7 @@ class MainWindowTest : public ::testing::Test {
     QTimer reqFilesCloser;
     int reqFilesShown = 0;
     int targetDialogsShown = 0;
+    std::unique_ptr<ScriptedHttpServer> site;
 };
 
 } // namespace tessaly::test

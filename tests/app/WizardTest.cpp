@@ -63,15 +63,17 @@ TEST_F(Wizard, WebsiteAddressChecksAtNext) {
         std::string message; // empty: the search runs
         QString after;       // the address text afterwards
     };
+    // The addresses that pass lead to a site the test serves.
+    const QString host = QString::fromStdString(siteAddress()).mid(7).chopped(1);
     const Case cases[] = {
-        {"example.com", "", "http://example.com/"},
+        {host, "", "http://" + host + "/"},
         {"abc.com", "The website address must begin with \"http://\" or \"https://\".", "abc.com"},
         {"HTTP://EXAMPLE.COM", "The website address must begin with \"http://\" or \"https://\".",
          "HTTP://EXAMPLE.COM"},
         {"http://", "Please enter your website address.", "http://"},
         {"   ", "Please enter your website address.", "   "},
-        {"https://example.com/docs", "", "https://example.com/docs"},
-        {"http://example.com", "", "http://example.com/"},
+        {"http://" + host + "/docs", "", "http://" + host + "/docs"},
+        {"http://" + host, "", "http://" + host + "/"},
     };
     for (const auto& c : cases) {
         open();
@@ -80,7 +82,7 @@ TEST_F(Wizard, WebsiteAddressChecksAtNext) {
         click("btnNext");
         QCoreApplication::processEvents();
         if (c.message.empty()) {
-            // Nothing is found yet, so the search ends on the results page.
+            // The search ends on the results page.
             EXPECT_EQ(window->Step, 2) << c.typed.toStdString();
             EXPECT_TRUE(prompts.messages.empty()) << c.typed.toStdString();
         } else {
@@ -119,12 +121,12 @@ TEST_F(Wizard, LocalSearchNeedsAnExistingIndexFolder) {
 
 TEST_F(Wizard, SearchEndsOnTheResultsPageAndBackSkipsTheSearchPage) {
     open();
-    typeWebsite("http://example.com/");
+    typeWebsite(QString::fromStdString(siteAddress()));
     click("btnNext");
     expectView({"tsResults", "Site Map Results", "&Save", "&Close", true, true});
     EXPECT_EQ(text("lblStatusTitle"), "Search Complete! Press Next to View Results.");
-    EXPECT_EQ(text("lblTotalFiles"), "Total Files Found: 0");
-    EXPECT_EQ(find<QPlainTextEdit>("memoFiles")->toPlainText(), "Total Files: 0");
+    EXPECT_EQ(text("lblTotalFiles"), "Total Files Found: 1");
+    EXPECT_EQ(find<QPlainTextEdit>("memoFiles")->toPlainText(), "Total Files: 1");
 
     click("btnBack");
     expectView({"tsInformation", "Gathering Information", "&Next", "&Close", false, true});
@@ -132,7 +134,7 @@ TEST_F(Wizard, SearchEndsOnTheResultsPageAndBackSkipsTheSearchPage) {
 
 TEST_F(Wizard, SaveOnTheResultsPageCompletesTheRun) {
     open();
-    typeWebsite("http://example.com/");
+    typeWebsite(QString::fromStdString(siteAddress()));
     click("btnNext");
     prompts.messages.clear();
     click("btnNext");

@@ -34,9 +34,49 @@ bool ConvertOne(iconv_t cd, const unsigned char* p, size_t avail, char32_t& c, s
     return c <= 0x10FFFF;
 }
 
+// One well-formed UTF-8 character at p (Unicode's table of well-formed byte
+// sequences: no overlong forms, no surrogates, nothing above U+10FFFF), as
+// iconv reads it; false for anything else, a cut sequence included.
+bool DecodeUtf8(const unsigned char* p, size_t avail, char32_t& c, size_t& used) {
+    const unsigned char b = p[0];
+    size_t length;
+    unsigned char low = 0x80, high = 0xBF; // the range of the second byte
+    if (b >= 0xC2 && b <= 0xDF) {
+        length = 2;
+        c = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        length = 3;
+        c = b & 0x0F;
+        if (b == 0xE0)
+            low = 0xA0;
+        else if (b == 0xED)
+            high = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        length = 4;
+        c = b & 0x07;
+        if (b == 0xF0)
+            low = 0x90;
+        else if (b == 0xF4)
+            high = 0x8F;
+    } else {
+        return false;
+    }
+    if (avail < length || p[1] < low || p[1] > high)
+        return false;
+    for (size_t i = 1; i < length; ++i) {
+        if (i > 1 && (p[i] < 0x80 || p[i] > 0xBF))
+            return false;
+        c = (c << 6) | (p[i] & 0x3F);
+    }
+    used = length;
+    return true;
+}
+
 } // namespace
 
 iconv_t TCharDecoder::OpenHandle() const {
+    if (kind_ == TKind::Utf8)
+        return kNoHandle;
     return iconv_open("UTF-32LE", iconvName_);
 }
 
@@ -84,7 +124,7 @@ bool TCharDecoder::AsciiTransparent() const {
     }
     // Of the multi-byte sets only UTF-8 keeps every byte of a longer sequence
     // above 0x7F.
-    return std::strcmp(iconvName_, "UTF-8") == 0;
+    return kind_ == TKind::Utf8;
 }
 
 char32_t TCharDecoder::DecodeOne(iconv_t handle, const unsigned char* p, size_t avail,
@@ -98,7 +138,8 @@ char32_t TCharDecoder::DecodeOne(iconv_t handle, const unsigned char* p, size_t 
         return *p;
     }
     char32_t c = 0;
-    if (handle != kNoHandle && ConvertOne(handle, p, avail, c, used))
+    if (kind_ == TKind::Utf8 ? DecodeUtf8(p, avail, c, used)
+                             : handle != kNoHandle && ConvertOne(handle, p, avail, c, used))
         return c;
     used = unitSize_ < avail ? unitSize_ : avail;
     return 0xFFFD;

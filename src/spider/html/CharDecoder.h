@@ -16,7 +16,8 @@ namespace tessaly::html {
 // table of 256 characters.
 class TCharDecoder {
   public:
-    enum class TKind { SingleByte, MultiByte };
+    // Utf8 is decoded here directly, as iconv decodes it, without a handle.
+    enum class TKind { SingleByte, MultiByte, Utf8 };
 
     // iconvName is the set's name for iconv; unitSize is the number of bytes
     // skipped over an undecodable sequence (2 for UTF-16, else 1).
@@ -27,6 +28,8 @@ class TCharDecoder {
 
     const char* IconvName() const { return iconvName_; }
     bool IsSingleByte() const { return kind_ == TKind::SingleByte; }
+    // The decoder converts through iconv (OpenHandle gives its handle).
+    bool UsesIconv() const { return kind_ != TKind::Utf8; }
     unsigned UnitSize() const { return unitSize_; }
 
     // The character of each byte; only for single-byte sets. Bytes the set

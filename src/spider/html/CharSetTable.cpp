@@ -51,7 +51,7 @@ constinit const TCharDecoder kWin1257("WINDOWS-1257", K::SingleByte);
 constinit const TCharDecoder kWin1258("WINDOWS-1258", K::SingleByte);
 constinit const TCharDecoder kUtf16be("UTF-16BE", K::MultiByte, 2);
 constinit const TCharDecoder kUtf16le("UTF-16LE", K::MultiByte, 2);
-constinit const TCharDecoder kUtf8("UTF-8", K::MultiByte);
+constinit const TCharDecoder kUtf8("UTF-8", K::Utf8);
 
 #define TESSALY_IBM_CP(n)                                                                          \
     {"IBM" #n, &kIbm##n}, {"cp" #n, &kIbm##n}, {                                                   \

@@ -38,13 +38,29 @@ void THtmlCharSetPlugin::StartTag(THtmlStartTag& tag) {
     }
     const THtmlAttribute* httpEquiv = tag.Find(THtmlAttrId::http_equiv);
     const THtmlAttribute* content = tag.Find(THtmlAttrId::content);
-    if (!httpEquiv || !SameTextAscii(httpEquiv->Value, "Content-Type") || !content ||
-        content->Value.empty())
+    if (httpEquiv && SameTextAscii(httpEquiv->Value, "Content-Type") && content &&
+        !content->Value.empty()) {
+        bool found = false;
+        std::u16string name = CharSetName(content->Value, found);
+        if (found)
+            ChangeCharSet(name);
         return;
-    bool found = false;
-    std::u16string name = CharSetName(content->Value, found);
-    if (!found)
+    }
+    if (!MetaCharset)
         return;
+    const THtmlAttribute* charset = tag.Find(THtmlAttrId::charset);
+    if (!charset)
+        return;
+    // The value's leading blanks are gone already; the name runs over the
+    // characters a set's name is made of.
+    const std::u16string& value = charset->Value;
+    size_t end = 0;
+    while (end < value.size() && IsNameChar(value[end]))
+        ++end;
+    ChangeCharSet(value.substr(0, end));
+}
+
+void THtmlCharSetPlugin::ChangeCharSet(const std::u16string& name) {
     TReadCharFunc decoder = FindCharSet(name);
     bool allowChange = true;
     if (OnCharSetChange)

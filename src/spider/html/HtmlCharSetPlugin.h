@@ -22,6 +22,9 @@ using THtmlCharSetPluginEvent =
 class THtmlCharSetPlugin : public THtmlParserPlugin {
   public:
     THtmlCharSetPluginEvent OnCharSetChange;
+    // Also takes the HTML5 form, a META tag with a charset attribute. Off by
+    // default: such a tag then changes nothing.
+    bool MetaCharset = false;
 
     bool WantsTag(THtmlTagId id) const override;
     void StartTag(THtmlStartTag& tag) override;
@@ -29,6 +32,9 @@ class THtmlCharSetPlugin : public THtmlParserPlugin {
     // The character-set name of a Content-Type value: the name after
     // "charset" and "=", or empty. found tells whether "charset =" was there.
     static std::u16string CharSetName(std::u16string_view content, bool& found);
+
+  private:
+    void ChangeCharSet(const std::u16string& name);
 };
 
 } // namespace tessaly::html

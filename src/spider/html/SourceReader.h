@@ -42,12 +42,14 @@ class TSourceReader {
             return kEnd;
         if (table_)
             return table_[data_[pos_]];
+        if (asciiDirect_ && data_[pos_] < 0x80)
+            return data_[pos_];
         return PeekSlow();
     }
     void Advance() {
         if (pos_ >= size_)
             return;
-        if (table_)
+        if (table_ || (asciiDirect_ && data_[pos_] < 0x80))
             ++pos_;
         else
             AdvanceSlow();

@@ -146,6 +146,16 @@ std::u16string TUri::Compose() const {
 }
 
 std::u16string RemoveDotSegments(std::u16string_view in) {
+    // Without a segment that begins with "." (at the start or after a "/")
+    // no rule below changes anything but the leading "/".
+    if ((in.empty() || in[0] != u'.') && in.find(u"/.") == std::u16string_view::npos) {
+        std::u16string out;
+        out.reserve(in.size() + 1);
+        if (!in.empty() && in[0] != u'/')
+            out.push_back(u'/');
+        out.append(in);
+        return out;
+    }
     // 1. "./" at the start or after "/".
     std::u16string path;
     path.reserve(in.size() + 1);
@@ -200,15 +210,26 @@ std::u16string RemoveDotSegments(std::u16string_view in) {
 }
 
 bool ResolveURI(std::u16string_view base, std::u16string_view link, std::u16string& result) {
-    result.clear();
     TUri baseUri;
-    TUri linkUri;
-    if (!baseUri.Parse(base) || !linkUri.Parse(link))
+    if (!baseUri.Parse(base)) {
+        result.clear();
+        return false;
+    }
+    TUri resolved;
+    return ResolveURI(baseUri, link, resolved, result);
+}
+
+bool ResolveURI(const TUri& baseUri, std::u16string_view link, TUri& linkUri,
+                std::u16string& result) {
+    result.clear();
+    if (!linkUri.Parse(link))
         return false;
     if (linkUri.Path.empty() && !linkUri.Scheme.Present && !linkUri.Host.Present &&
         !linkUri.Query.Present) {
-        baseUri.Fragment = linkUri.Fragment;
-        result = baseUri.Compose();
+        const TUriComponent fragment = linkUri.Fragment;
+        linkUri = baseUri;
+        linkUri.Fragment = fragment;
+        result = linkUri.Compose();
         return true;
     }
     if (linkUri.Scheme.Present) {

@@ -47,6 +47,9 @@ class TUri {
 // Resolves link against the page address base. Returns false, with an empty
 // result, when either does not parse.
 bool ResolveURI(std::u16string_view base, std::u16string_view link, std::u16string& result);
+// The same against a base parsed once for many links; resolved also gets the
+// result's components (those its text parses into).
+bool ResolveURI(const TUri& base, std::u16string_view link, TUri& resolved, std::u16string& result);
 
 // Removes "." and ".." segments from a merged path.
 std::u16string RemoveDotSegments(std::u16string_view path);

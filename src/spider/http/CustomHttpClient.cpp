@@ -54,6 +54,11 @@ bool TCustomHttpClient::Succeeded() const {
     return m_Transfer && m_Transfer->Succeeded;
 }
 
+const THttpHeaderInfo& TCustomHttpClient::HeaderInfo() const {
+    static const THttpHeaderInfo none;
+    return m_Transfer ? m_Transfer->HeaderInfo : none;
+}
+
 int TCustomHttpClient::HTTPStatus() const {
     return m_Transfer ? m_Transfer->HTTPStatus.load() : -1;
 }

@@ -85,6 +85,11 @@ class TCustomHttpClient : public TLoginComponent {
     void SetWaitTimeout(unsigned value) { m_WaitTimeout = value; }
     bool WorkOffline() const { return m_WorkOffline; }
     void SetWorkOffline(bool value) { m_WorkOffline = value; }
+    // The most bytes of a body that are received; 0 takes every byte. A body
+    // that goes on beyond it is cut there and the transfer ends as done, so
+    // an endless answer cannot hold a transfer or its memory for ever.
+    std::int64_t MaxBodySize() const { return m_MaxBodySize; }
+    void SetMaxBodySize(std::int64_t value) { m_MaxBodySize = value < 0 ? 0 : value; }
 
     // Starts a transfer of URL; false, changing nothing, while one runs.
     // resumeFrom and rangeEnd (0: to the end) ask for a byte range. With
@@ -100,6 +105,10 @@ class TCustomHttpClient : public TLoginComponent {
 
     // A transfer was started and its outcome is not yet being reported.
     bool TransferActive() const { return m_TransferActive; }
+    // The header of the last transfer's final answer, as far as it was read;
+    // kept when HeaderFilter is set (see there), valid during the outcome
+    // events and until the next transfer starts.
+    const THttpHeaderInfo& HeaderInfo() const;
     // The last transfer succeeded (valid from its end on).
     bool Succeeded() const;
     // Status of the last answer; -1 until one was read.
@@ -121,6 +130,10 @@ class TCustomHttpClient : public TLoginComponent {
     THttpClientUploadProgressEvent OnUploadProgress;
     THttpClientUploadFieldRequest OnUploadFieldRequest;
     TWorkerThreadWaitTimeoutExpired OnWaitTimeoutExpired;
+    // Set instead of OnHeaderInfo, it takes the decision on the worker
+    // without a trip to the user-interface thread: the header's values are
+    // kept in HeaderInfo, which the outcome events can read.
+    THttpClientHeaderFilter HeaderFilter;
 
   private:
     friend class THttpTransfer;
@@ -160,6 +173,7 @@ class TCustomHttpClient : public TLoginComponent {
     bool m_WaitThread = false;
     unsigned m_WaitTimeout = 0;
     bool m_WorkOffline = false;
+    std::int64_t m_MaxBodySize = 0;
 
     bool m_TransferActive = false;
     // Refuses a new start until the outcome has been reported.

@@ -59,6 +59,22 @@ using THttpClientHeaderInfoEvent =
                        const std::string& Location, TDateTime Date, TDateTime LastModified,
                        TDateTime Expires, const std::string& ETag, bool& ContinueDownload)>;
 
+// What the last answer's header said, kept with the transfer.
+struct THttpHeaderInfo {
+    bool Valid = false; // a final answer's header was read
+    int ErrorCode = 0;
+    std::string RawHeadersCRLF, ContentType, ContentLanguage, ContentEncoding;
+    std::int64_t ContentLength = 0;
+    std::string Location;
+    TDateTime Date = 0, LastModified = 0, Expires = 0;
+    std::string ETag;
+};
+
+// Decides on the worker thread, from an answer's status and content type,
+// whether its body is read. It runs while the user-interface thread does
+// other work, so it must not touch anything but what it holds itself.
+using THttpClientHeaderFilter = std::function<bool(int ErrorCode, const std::string& ContentType)>;
+
 using THttpClientDoneEvent =
     std::function<void(TCustomHttpClient* Sender, const std::string& ContentType,
                        std::int64_t FileSize, TStream* Stream)>;

@@ -98,11 +98,13 @@ THttpTransfer::THttpTransfer(TCustomHttpClient& client)
       POSTData(client.m_POSTData), Range(client.m_Range), Referer(client.m_Referer),
       RequestMethod(client.m_RequestMethod), Timeouts(client.m_Timeouts),
       TransferBufferSize(client.m_TransferBufferSize), WorkOffline(client.m_WorkOffline),
-      Username(client.Username()), Password(client.Password()), m_Client(client),
-      m_HasHeaderInfo(bool(client.OnHeaderInfo)), m_HasProgress(bool(client.OnProgress)),
-      m_HasPasswordRequest(bool(client.OnPasswordRequest)),
+      MaxBodySize(client.m_MaxBodySize), Username(client.Username()), Password(client.Password()),
+      m_Client(client), m_HasHeaderInfo(bool(client.OnHeaderInfo)),
+      m_HasProgress(bool(client.OnProgress)), m_HasPasswordRequest(bool(client.OnPasswordRequest)),
       m_HasProxyAuthentication(bool(client.OnProxyAuthenticationRequest)),
-      m_HasRedirected(bool(client.OnRedirected)) {}
+      m_HasRedirected(bool(client.OnRedirected)) {
+    HeaderFilter = client.HeaderFilter;
+}
 
 THttpTransfer::~THttpTransfer() {
     CloseHandles();
@@ -193,9 +195,10 @@ void THttpTransfer::Run(TEventWorkerThread& thread) {
             const int status = HTTPStatus;
             const bool clean = result == CURLE_OK && !m_TimedOut;
             // A read that failed is not a success even when no length was
-            // announced to compare with.
-            Succeeded = (status == 200 || status == 206) && clean &&
-                        (Announced == 0 || !Target || Received == Announced);
+            // announced to compare with; a body cut at MaxBodySize is.
+            Succeeded =
+                (status == 200 || status == 206) &&
+                (Truncated || (clean && (Announced == 0 || !Target || Received == Announced)));
             return;
         }
         case TNext::NoTarget:
@@ -528,7 +531,7 @@ bool THttpTransfer::HandleHeaders(int status) {
         Announced = std::stoll(length);
     if (!HasHeader("Content-Range"))
         ResumeFrom = 0;
-    if (!m_HasHeaderInfo)
+    if (!m_HasHeaderInfo && !HeaderFilter)
         return true;
 
     std::string raw;
@@ -545,6 +548,17 @@ bool THttpTransfer::HandleHeaders(int status) {
     const TDateTime lastModified = ParseHTTPDate(Header("Last-Modified"));
     const TDateTime expires = ParseHTTPDate(Header("Expires"));
     const std::int64_t contentLength = Announced + static_cast<std::int64_t>(ResumeFrom);
+    if (HeaderFilter) {
+        HeaderInfo = {true,          status,   raw,  ContentTypeText, language, encoding,
+                      contentLength, location, date, lastModified,    expires,  etag};
+        if (!HeaderFilter(status, ContentTypeText)) {
+            ContinueDownload = false;
+            m_Next = TNext::Interrupted;
+            return false;
+        }
+        if (!m_HasHeaderInfo)
+            return true;
+    }
     bool continueDownload = ContinueDownload;
     RunInUIThread([&] {
         if (m_Client.OnHeaderInfo)
@@ -579,7 +593,8 @@ void THttpTransfer::MakeTarget(int status) {
         }
     }
     auto memory = std::make_unique<TMemoryStream>();
-    memory->Reserve(Announced);
+    // Never room for more than can be received.
+    memory->Reserve(MaxBodySize > 0 ? std::min(Announced, MaxBodySize) : Announced);
     Target = std::move(memory);
 }
 
@@ -607,11 +622,19 @@ size_t THttpTransfer::WriteCallback(char* data, size_t size, size_t count, void*
 }
 
 bool THttpTransfer::ReceiveBlock(const char* data, size_t count) {
-    if (!Target->Write(data, static_cast<std::int64_t>(count)))
+    bool last = false;
+    if (MaxBodySize > 0 && Received + static_cast<std::int64_t>(count) > MaxBodySize) {
+        // The rest of the body is dropped: the library is told to stop.
+        count = static_cast<size_t>(MaxBodySize - Received);
+        last = true;
+    }
+    if (count > 0 && !Target->Write(data, static_cast<std::int64_t>(count)))
         return false;
+    if (last)
+        Truncated = true;
     Received += static_cast<std::int64_t>(count);
     if (!m_HasProgress)
-        return true;
+        return !last;
 
     const std::int64_t resume = static_cast<std::int64_t>(ResumeFrom);
     const std::int64_t dataSize = Announced + resume;
@@ -634,7 +657,7 @@ bool THttpTransfer::ReceiveBlock(const char* data, size_t count) {
             m_Client.OnProgress(&m_Client, ContentTypeText, dataSize, bytesRead, elapsed, timeLeft,
                                 percentsDone, rate, stream);
     });
-    return true;
+    return !last;
 }
 
 int THttpTransfer::ProgressCallback(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {

@@ -58,6 +58,7 @@ class THttpTransfer {
     THttpClientTimeouts Timeouts;
     int TransferBufferSize = 4096;
     bool WorkOffline = false;
+    std::int64_t MaxBodySize = 0;
     std::string Username;
     std::string Password;
 
@@ -75,6 +76,11 @@ class THttpTransfer {
     std::atomic<bool> TargetIsFile{false};
     // The output file could not be made and the body was not received.
     bool OutputFileFailed = false;
+    // The body reached MaxBodySize; the rest was not read.
+    bool Truncated = false;
+    // The final answer's header, when a header filter asked for it.
+    THttpHeaderInfo HeaderInfo;
+    THttpClientHeaderFilter HeaderFilter;
 
   private:
     enum class TNext { Nothing, SendAgain, AskWhole, AskedWhole, Body, NoTarget, Interrupted };

@@ -52,6 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t choice = data[0] % (table.size() + 1);
     page.Parser.SetSource(std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1));
     page.Links.BaseUri = u"http://user@www.example.com:8080/a/b/page.html?q#f";
+    // The HTML5 form of the META charset is taken on every other input.
+    page.CharSet.MetaCharset = (data[0] & 0x80) != 0;
     page.Parser.Reset();
     if (choice < table.size())
         page.Parser.SetReadCharFunc(table[choice].Decoder);

@@ -1,7 +1,9 @@
 // Parses, composes and resolves arbitrary addresses. The input is a base and a
 // link separated by a newline. Checks that a parsed address composes back to
-// its text, and that the dot-segment removal agrees with a plain step-by-step
-// rendering of its rules.
+// its text, that the dot-segment removal agrees with a plain step-by-step
+// rendering of its rules, and that resolving against a base parsed once gives
+// the same address, whose components, when it has a host, are those its text
+// parses into.
 #include "UnicodeText.h"
 #include "Uri.h"
 
@@ -73,8 +75,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckRoundTrip(base);
     CheckRoundTrip(link);
     std::u16string result;
-    if (!ResolveURI(base, link, result) && !result.empty())
+    const bool resolved = ResolveURI(base, link, result);
+    if (!resolved && !result.empty())
         std::abort();
+    TUri baseUri;
+    if (baseUri.Parse(base)) {
+        TUri parts;
+        std::u16string again;
+        if (ResolveURI(baseUri, link, parts, again) != resolved || again != result)
+            std::abort();
+        TUri reparsed;
+        if (resolved && parts.Host.Present &&
+            (!reparsed.Parse(result) || reparsed.Compose() != parts.Compose() ||
+             reparsed.Path != parts.Path || reparsed.Host.Value != parts.Host.Value ||
+             reparsed.Query.Present != parts.Query.Present ||
+             reparsed.Query.Value != parts.Query.Value ||
+             reparsed.Scheme.Value != parts.Scheme.Value))
+            std::abort();
+    }
     if (link.size() <= 512 && RemoveDotSegments(link) != LiteralDotRemoval(link))
         std::abort();
     return 0;

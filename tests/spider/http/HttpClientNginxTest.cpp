@@ -3,6 +3,7 @@
 // Last-Modified and Content-Type headers and keep-alive connections.
 
 #include "HttpTestSupport.h"
+#include "NginxServer.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -20,121 +21,10 @@
 
 namespace {
 
-class Nginx {
-  public:
-    // Empty error text when nginx runs and answers.
-    std::string Start() {
-        const QString exe =
-            QStandardPaths::findExecutable("nginx", {"/usr/sbin", "/usr/local/sbin", "/usr/bin"});
-        if (exe.isEmpty())
-            return "nginx is not installed (Debian package nginx); the keep-alive tests need it";
-        if (!m_Dir.isValid())
-            return "no temporary folder";
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        m_Port = probe.serverPort();
-        probe.close();
-
-        const QString root = m_Dir.path();
-        QDir(root).mkpath("site");
-        QDir(root).mkpath("tmp");
-        // nginx's workers may run as another user when started as root.
-        QFile::setPermissions(root, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                        QFileDevice::ExeOwner | QFileDevice::ReadOther |
-                                        QFileDevice::ExeOther | QFileDevice::ReadGroup |
-                                        QFileDevice::ExeGroup);
-        const QString conf = QString(R"(worker_processes 1;
-error_log %1/error.log;
-pid %1/nginx.pid;
-events { worker_connections 64; }
-http {
-    types { text/html html; text/plain txt; image/png png; }
-    default_type application/octet-stream;
-    log_format conn '$connection $request_uri $status';
-    access_log %1/access.log conn;
-    client_body_temp_path %1/tmp/body;
-    proxy_temp_path %1/tmp/proxy;
-    fastcgi_temp_path %1/tmp/fastcgi;
-    uwsgi_temp_path %1/tmp/uwsgi;
-    scgi_temp_path %1/tmp/scgi;
-    keepalive_timeout 30s;
-    keepalive_requests 100000;
-    server {
-        listen 127.0.0.1:%2;
-        root %1/site;
-    }
-}
-)")
-                                 .arg(root)
-                                 .arg(m_Port);
-        QFile f(root + "/nginx.conf");
-        if (!f.open(QIODevice::WriteOnly) || f.write(conf.toUtf8()) < 0)
-            return "cannot write the nginx configuration";
-        f.close();
-        m_Process.setProcessChannelMode(QProcess::MergedChannels);
-        m_Process.start(exe, {"-c", root + "/nginx.conf", "-p", root, "-g", "daemon off;"});
-        if (!m_Process.waitForStarted(5000))
-            return "nginx did not start: " + m_Process.errorString().toStdString();
-        bool up = QTest::qWaitFor(
-            [&] {
-                if (m_Process.state() != QProcess::Running)
-                    return true;
-                QTcpSocket s;
-                s.connectToHost(QHostAddress::LocalHost, m_Port);
-                return s.waitForConnected(100);
-            },
-            5000);
-        if (!up || m_Process.state() != QProcess::Running)
-            return "nginx is not answering: " + m_Process.readAll().toStdString();
-        return {};
-    }
-
-    ~Nginx() {
-        if (m_Process.state() == QProcess::Running) {
-            m_Process.terminate();
-            if (!m_Process.waitForFinished(5000))
-                m_Process.kill();
-            m_Process.waitForFinished(2000);
-        }
-    }
-
-    std::string Url(const std::string& path) const {
-        return "http://127.0.0.1:" + std::to_string(m_Port) + path;
-    }
-    QString Site(const QString& name) const { return m_Dir.path() + "/site/" + name; }
-    // Connection serial numbers of the logged requests, in order.
-    std::vector<std::string> Connections() const {
-        QFile log(m_Dir.path() + "/access.log");
-        std::vector<std::string> result;
-        if (!log.open(QIODevice::ReadOnly))
-            return result;
-        for (const QByteArray& line : log.readAll().split('\n'))
-            if (!line.isEmpty())
-                result.push_back(line.split(' ').value(0).toStdString());
-        return result;
-    }
-
-  private:
-    QTemporaryDir m_Dir;
-    QProcess m_Process;
-    quint16 m_Port = 0;
-};
-
-void WriteSiteFile(const QString& path, const QByteArray& bytes, const QDateTime& modified) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-    f.flush();
-    f.setFileTime(modified, QFileDevice::FileModificationTime);
-    f.close();
-    f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                     QFileDevice::ReadOther);
-}
-
 class HttpClientNginx : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        s_Nginx = std::make_unique<Nginx>();
+        s_Nginx = std::make_unique<NginxServer>();
         s_Error = s_Nginx->Start();
         if (!s_Error.empty())
             return;
@@ -157,13 +47,13 @@ class HttpClientNginx : public ::testing::Test {
         ASSERT_TRUE(WaitForOutcome(rec));
     }
 
-    static std::unique_ptr<Nginx> s_Nginx;
+    static std::unique_ptr<NginxServer> s_Nginx;
     static std::string s_Error;
     THttpClient client;
     HttpRecorder rec{client};
 };
 
-std::unique_ptr<Nginx> HttpClientNginx::s_Nginx;
+std::unique_ptr<NginxServer> HttpClientNginx::s_Nginx;
 std::string HttpClientNginx::s_Error;
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
 #include <sstream>
 
@@ -509,4 +510,43 @@ TEST_F(HttpClientScripted, Destruction_StopsARunningTransferQuietly) {
         events = otherRec.events;
     }
     EXPECT_EQ(events, (Events{"HeaderInfo"}));
+}
+
+// A header filter decides on the worker, with no header event: the outcome
+// events find the header's values in HeaderInfo.
+TEST_F(HttpClientScripted, HeaderFilter_DecidesOnTheWorkerAndKeepsTheHeader) {
+    using R = ScriptedHttpServer;
+    server.Script("/img.png",
+                  {R::Plain(HttpReply("200 OK",
+                                      "Content-Type: image/png\r\nLast-Modified: Sun, 06 Nov "
+                                      "1994 08:49:37 GMT\r\n",
+                                      QByteArray(20000, 'x')))});
+    server.Script("/p", {R::Plain(Ok("<p>text</p>", "text/html; charset=utf-8"))});
+    client.OnHeaderInfo = nullptr;
+    std::atomic<int> onUiThread{0};
+    client.HeaderFilter = [&](int status, const std::string& type) {
+        if (QThread::currentThread() == QCoreApplication::instance()->thread())
+            ++onUiThread;
+        return status == 200 && type.rfind("text/", 0) == 0;
+    };
+    THttpHeaderInfo seen;
+    client.OnDoneInterrupted = [&](TCustomHttpClient*) {
+        rec.Note("DoneInterrupted");
+        seen = client.HeaderInfo();
+    };
+    rec.events.clear();
+    Fetch(server.Url("/img.png"));
+    EXPECT_EQ(rec.events, (Events{"DoneInterrupted"}));
+    EXPECT_TRUE(seen.Valid);
+    EXPECT_EQ(seen.ErrorCode, 200);
+    EXPECT_EQ(seen.ContentType, "image/png");
+    EXPECT_EQ(seen.ContentLength, 20000);
+    EXPECT_EQ(DateTimeToUnix(seen.LastModified),
+              DateTimeToUnix(ParseHTTPDate("Sun, 06 Nov 1994 08:49:37 GMT")));
+    rec.events.clear();
+    Fetch(server.Url("/p"));
+    EXPECT_EQ(rec.events, (Events{"Done"}));
+    EXPECT_EQ(rec.body, "<p>text</p>");
+    EXPECT_EQ(client.HeaderInfo().ContentType, "text/html; charset=utf-8");
+    EXPECT_EQ(onUiThread, 0);
 }

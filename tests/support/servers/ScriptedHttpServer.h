@@ -23,6 +23,7 @@ class ScriptedHttpServer : public QObject {
         int trickleFrom = -1;    // bytes from here on go out one by one
         int trickleEveryMs = 20; // pause between trickled bytes
         bool silent = false;     // read the request, answer nothing
+        bool endless = false;    // after the bytes, send filler until the client goes
     };
 
     ScriptedHttpServer();

@@ -78,6 +78,18 @@ void ScriptedHttpServer::OnData(QTcpSocket* sock) {
 void ScriptedHttpServer::Answer(QTcpSocket* sock, const Reply& reply) {
     if (reply.silent)
         return;
+    if (reply.endless) {
+        sock->write(reply.bytes);
+        // More whenever the last piece has gone out, for as long as the
+        // client reads.
+        static const QByteArray filler = QByteArray("<p>filler</p>\n").repeated(4096);
+        sock->write(filler);
+        connect(sock, &QTcpSocket::bytesWritten, sock, [sock] {
+            if (sock->bytesToWrite() < filler.size())
+                sock->write(filler);
+        });
+        return;
+    }
     if (reply.trickleFrom < 0) {
         sock->write(reply.bytes);
         if (reply.close)

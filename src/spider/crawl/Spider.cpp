@@ -1,0 +1,238 @@
+#include "Spider.h"
+
+#include "Clock.h"
+#include "DateStamp.h"
+#include "FetchRoutines.h"
+#include "SpiderReporter.h"
+#include "TextRoutines.h"
+#include "UnicodeText.h"
+#include "Uri.h"
+
+#include <utility>
+
+namespace tessaly {
+
+namespace {
+
+std::u16string HostOf(std::string_view address) {
+    html::TUri uri;
+    uri.Parse(html::Utf8ToUtf16(address));
+    return uri.Host.Value;
+}
+
+bool BeginsWithHttp(std::string_view address) {
+    return address.size() >= 4 && (address[0] | 0x20) == 'h' && (address[1] | 0x20) == 't' &&
+           (address[2] | 0x20) == 't' && (address[3] | 0x20) == 'p';
+}
+
+bool IsErrorStatus(int response) {
+    return response >= 300 || (response > 0 && response < 200);
+}
+
+} // namespace
+
+TSpider::TSpider(const TMapProfile& profile, TSiteTree& tree,
+                 const std::vector<std::string>& ignoreFolders,
+                 const std::vector<std::string>& ignoreFiles, TSpiderReporter& reporter,
+                 int& foundCount)
+    : m_Profile(profile), m_Tree(tree), m_Reporter(reporter), m_FoundCount(foundCount),
+      m_Fetcher(std::make_unique<TFileFetcher>()),
+      m_Placement(tree, profile, ignoreFolders, ignoreFiles, reporter) {
+    m_Fetcher->LinkTypes = SpiderLinkTypes;
+    m_Ahead.SetDepth(DefaultFetchAhead);
+}
+
+TSpider::~TSpider() = default;
+
+void TSpider::Cancel() {
+    m_SpiderCancel = true;
+    m_SpiderRunning = false;
+    // A fetch that waits (for a server that stalls, it may wait until the
+    // time-out) ends now; the crawl then returns without an item for it.
+    if (m_Current && m_Current->Busy())
+        m_Current->CancelFetch();
+    m_Ahead.Reset();
+}
+
+int TSpider::QueueURL(const std::string& fullURL, const std::string& bareURL,
+                      const std::string& foundOn) {
+    return m_Queue.QueueURL(fullURL, bareURL, std::make_shared<const std::string>(foundOn));
+}
+
+bool TSpider::TakeQueuedURL(std::string& bareURL, std::string& fullURL, std::string& foundOn) {
+    if (m_Queue.Empty()) {
+        m_SpiderRunning = false;
+        bareURL.clear();
+        fullURL.clear();
+        foundOn.clear();
+        return false;
+    }
+    AURLItem item = m_Queue.TakeFront();
+    m_Prefetched = m_Ahead.Take();
+    bareURL = std::move(item.BareURL);
+    fullURL = std::move(item.FullURL);
+    foundOn = item.FoundOn ? *item.FoundOn : std::string();
+    return bareURL.find_first_of("\"+") == std::string::npos;
+}
+
+bool TSpider::OnStartHost(std::string_view address) const {
+    return HostOf(address) == m_StartHost;
+}
+
+bool TSpider::WillFetch(std::string_view fullURL, std::string_view bareURL) const {
+    return bareURL.find_first_of("\"+") == std::string_view::npos && OnStartHost(fullURL) &&
+           BeginsWithHttp(fullURL);
+}
+
+std::string TSpider::FailureText() const {
+    const int response = m_Current->Response;
+    if (response == 0)
+        return "no answer from the host";
+    if (response == -3)
+        return "the connection was lost";
+    if (IsErrorStatus(response))
+        return "HTTP " + std::to_string(response) + " " + HTTPStatusText(response);
+    return {};
+}
+
+std::string TSpider::PageStamp() {
+    try {
+        // Pages of a site often share their date: the last stamp is reused.
+        const TDateTime modified = m_Current->LastModified();
+        if (modified != m_StampOf || m_Stamp.empty()) {
+            m_Stamp = W3CDateTime(DateTimeToQt(modified));
+            m_StampOf = modified;
+        }
+        return m_Stamp;
+    } catch (...) {
+        return W3CDateTime(Clock::now());
+    }
+}
+
+void TSpider::QueuePageLinks(const std::shared_ptr<const std::string>& foundOn) {
+    const int count = m_Current->LinkCount();
+    for (int i = 0; i < count; ++i) {
+        const auto& [full, bare] = m_Current->Link(i);
+        if (bare.size() <= 1)
+            continue;
+        m_Queue.QueueURL(full, bare, foundOn);
+    }
+}
+
+void TSpider::AfterEntry(TFileFetcher* prefetched) {
+    m_Ahead.Release(prefetched);
+    m_Current = nullptr;
+    if (m_SpiderRunning && m_TakenCount > 0)
+        m_Ahead.Fill(m_Queue, *m_Fetcher, [this](std::string_view full, std::string_view bare) {
+            return WillFetch(full, bare);
+        });
+}
+
+void TSpider::RunSpider(const std::string& startAddress) {
+    // 1, 2
+    m_SpiderCancel = false;
+    ClearSpiderLists();
+    m_Ahead.Reset();
+    m_RedirectTargets.clear();
+    m_StartPageError.clear();
+    m_Placement.IndexTree();
+    const std::string& start = startAddress;
+    m_StartHost = HostOf(start);
+    QueueURL(start, start, {});
+    // 3
+    m_SpiderRunning = true;
+    m_Reporter.lookingIn(start);
+    m_FoundCount = 0;
+    m_TakenCount = 0;
+    m_Reporter.letEventsRun();
+    // 4
+    m_Fetcher->FollowQueryParts = m_Profile.FollowQueryParts();
+    const std::string& fileTypes = m_Profile.FileTypes();
+    std::shared_ptr<const std::string> foundOn = std::make_shared<const std::string>();
+
+    // 5
+    while (m_SpiderRunning) {
+        std::string bare, taken, takenFoundOn;
+        const bool fetchable = TakeQueuedURL(bare, taken, takenFoundOn);
+        // Whatever becomes of this entry, the fetcher started ahead for it
+        // is free again afterwards, and the next pages are started.
+        struct TNext {
+            TSpider& s;
+            TFileFetcher* prefetched;
+            ~TNext() { s.AfterEntry(prefetched); }
+        } next{*this, m_Prefetched};
+        if (!fetchable)
+            continue;
+        ++m_TakenCount;
+        const bool startPage = m_TakenCount == 1;
+        if (!startPage && !(OnStartHost(taken) && BeginsWithHttp(taken)))
+            continue;
+        m_Reporter.fileFound(taken);
+        ++m_FoundCount;
+        m_Reporter.fileCount(m_FoundCount);
+        m_Reporter.letEventsRun();
+        m_Queue.AddVisited(taken);
+        const std::string fetchForm = EncodeURLForFetch(taken);
+        // The page's fetcher: the one that fetched it ahead, or the crawl's own.
+        TFileFetcher& fetcher = m_Prefetched ? *m_Prefetched : *m_Fetcher;
+        m_Current = &fetcher;
+        try {
+            if (m_Prefetched) {
+                fetcher.WaitForOutcome();
+                fetcher.EndFetch();
+            } else {
+                fetcher.FetchPage(fetchForm);
+            }
+            if (m_SpiderCancel)
+                fetcher.CancelFetch();
+            if (!m_SpiderRunning)
+                return;
+            foundOn = std::make_shared<const std::string>(fetcher.URL);
+        } catch (...) {
+        }
+
+        // The page is what was served: its final address after redirects.
+        const std::string& page = fetcher.FinalURL.empty() ? fetchForm : fetcher.FinalURL;
+        const std::string failure = FailureText();
+        if (startPage) {
+            if (!failure.empty()) {
+                m_StartPageError = "Cannot fetch " + fetchForm + ": " + failure;
+                m_Reporter.logLine(m_StartPageError);
+            }
+            // A start page that moved to another host takes the site with it.
+            if (fetcher.Redirected) {
+                m_StartHost = HostOf(page);
+                m_Queue.AddVisited(page);
+                m_RedirectTargets.insert(page);
+            }
+            QueuePageLinks(foundOn);
+            m_Placement.AddStartItem(page, TitleAsHtml(fetcher.Title), PageStamp());
+            continue;
+        }
+        if (fetcher.Redirected) {
+            // Both addresses count as visited; a page met before under its
+            // final address, or one on another host, gets no item here.
+            const bool seen = !TCaseEqual()(page, taken) && m_Queue.IsVisited(page);
+            m_Queue.AddVisited(page);
+            if (seen || !OnStartHost(page) || !m_RedirectTargets.insert(page).second)
+                continue;
+        } else if (m_RedirectTargets.count(fetchForm)) {
+            continue;
+        }
+        if (!failure.empty() && fetcher.Response != -3) {
+            m_Reporter.logLine("Cannot fetch " + fetchForm + ": " + failure);
+            continue;
+        }
+        // 6
+        QueuePageLinks(foundOn);
+        // 7
+        const std::string segment = LastURLSegment(page);
+        if (segment.find('.') != std::string::npos && !MatchesFileTypes(segment, fileTypes))
+            continue;
+        m_Reporter.logLine(page);
+        const std::string title = fetcher.Title.empty() ? page : TitleAsHtml(fetcher.Title);
+        m_Placement.AddSpiderItem(page, title, fetcher.HasTitle, PageStamp());
+    }
+}
+
+} // namespace tessaly

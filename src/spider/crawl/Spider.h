@@ -1,0 +1,111 @@
+#pragma once
+// The crawl: builds the site tree from the live site. It starts at the
+// start address, fetches one page at a time through the page fetcher,
+// breadth-first, queues the links each page yields on the start address's
+// host, and turns every fetched page into an item under folder items that
+// mirror its address's path. It runs on the user-interface thread and keeps
+// the window alive by letting events run; Cancel ends it.
+#include "FetchAhead.h"
+#include "FileFetcher.h"
+#include "MapProfile.h"
+#include "SiteTree.h"
+#include "SpiderQueue.h"
+#include "SpiderTree.h"
+
+#include <memory>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+namespace tessaly {
+
+class TSpiderReporter;
+
+class TSpider {
+  public:
+    TSpider(const TMapProfile& profile, TSiteTree& tree,
+            const std::vector<std::string>& ignoreFolders,
+            const std::vector<std::string>& ignoreFiles, TSpiderReporter& reporter,
+            int& foundCount);
+    ~TSpider();
+
+    // Crawls from the start address; returns when the queue has run dry or
+    // after Cancel. The results are the tree and the found count.
+    void RunSpider(const std::string& startAddress);
+    // Ends a running crawl: a fetch under way is stopped at once, and its
+    // page gets no item.
+    void Cancel();
+    bool SpiderRunning() const { return m_SpiderRunning; }
+    bool SpiderCancel() const { return m_SpiderCancel; }
+    // Entries taken from the queue whose bare address holds neither a double
+    // quote nor "+"; the one that made it 1 was the start page.
+    int TakenCount() const { return m_TakenCount; }
+    // Why the start page could not be fetched (no answer, or an HTTP error
+    // status); empty when it was.
+    const std::string& StartPageError() const { return m_StartPageError; }
+
+    // The page fetcher, set up as the window sets it up; pages fetched ahead
+    // are fetched with its settings.
+    TFileFetcher& Fetcher() { return *m_Fetcher; }
+    // How many pages are fetched ahead of their turn on further connections;
+    // 0 fetches one page at a time. The results are the same either way.
+    void SetFetchAhead(int depth) { m_Ahead.SetDepth(depth); }
+    static constexpr int DefaultFetchAhead = 4;
+    TSpiderQueue& Queue() { return m_Queue; }
+    TSpiderTree& Placement() { return m_Placement; }
+
+    // Frees every queued entry and empties the queue and the visited list.
+    void ClearSpiderLists() { m_Queue.Clear(); }
+    int QueueURL(const std::string& fullURL, const std::string& bareURL,
+                 const std::string& foundOn);
+    // Takes the entry at the front; false when the queue is empty (the crawl
+    // then ends) or when the entry may not be fetched (a double quote or "+"
+    // in its bare address).
+    bool TakeQueuedURL(std::string& bareURL, std::string& fullURL, std::string& foundOn);
+
+    // The link types the window gives its fetcher: A, AREA, FRAME and IFRAME.
+    static constexpr TLinkTypes SpiderLinkTypes =
+        (1u << ltA_href) | (1u << ltAREA_href) | (1u << ltFRAME_src) | (1u << ltIFRAME_src);
+
+  private:
+    // The outcome of a fetch, as a reason when it failed; empty otherwise.
+    std::string FailureText() const;
+    // The last-modified stamp of the fetched page.
+    std::string PageStamp();
+    void QueuePageLinks(const std::shared_ptr<const std::string>& foundOn);
+    bool OnStartHost(std::string_view address) const;
+    // The crawl will fetch the entry when it reaches it (the start page
+    // having been fetched).
+    bool WillFetch(std::string_view fullURL, std::string_view bareURL) const;
+    // After each entry taken: its fetcher ahead is free, and more pages are
+    // started ahead.
+    void AfterEntry(TFileFetcher* prefetched);
+
+    const TMapProfile& m_Profile;
+    TSiteTree& m_Tree;
+    TSpiderReporter& m_Reporter;
+    int& m_FoundCount;
+    std::unique_ptr<TFileFetcher> m_Fetcher;
+    TFetchAhead m_Ahead;
+    // The fetcher started ahead for the entry last taken, or nullptr.
+    TFileFetcher* m_Prefetched = nullptr;
+    // The fetcher of the page the crawl is on.
+    TFileFetcher* m_Current = nullptr;
+    TSpiderQueue m_Queue;
+    TSpiderTree m_Placement;
+
+    bool m_SpiderRunning = false;
+    bool m_SpiderCancel = false;
+    int m_TakenCount = 0;
+    std::string m_StartPageError;
+    // The host of the start page's address, as the address class reads it.
+    std::u16string m_StartHost;
+    // Addresses pages were redirected to (fetch form); reached again, such a
+    // page gets no second item.
+    std::unordered_set<std::string> m_RedirectTargets;
+    // The last page stamp made, and the date it was made of.
+    std::string m_Stamp;
+    TDateTime m_StampOf = 0;
+};
+
+} // namespace tessaly

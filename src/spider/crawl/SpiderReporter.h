@@ -1,0 +1,22 @@
+#pragma once
+// Where the crawl shows its progress (the status page, an unattended run's
+// output, a test's record). The crawl calls letEventsRun at its fixed points
+// so the window stays alive and Cancel can be pressed.
+#include <string>
+
+namespace tessaly {
+
+class TSpiderReporter {
+  public:
+    virtual ~TSpiderReporter() = default;
+    // The start address.
+    virtual void lookingIn(const std::string& address) = 0;
+    // The address being fetched.
+    virtual void fileFound(const std::string& address) = 0;
+    virtual void fileCount(int count) = 0;
+    // A line of the running log.
+    virtual void logLine(const std::string& line) = 0;
+    virtual void letEventsRun() = 0;
+};
+
+} // namespace tessaly

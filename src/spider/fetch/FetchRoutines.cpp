@@ -1,0 +1,230 @@
+#include "FetchRoutines.h"
+
+#include "UnicodeText.h"
+#include "Uri.h"
+
+#include <cmath>
+
+namespace tessaly {
+
+using html::TUri;
+
+std::string ShortenURL(const std::string& address) {
+    TUri uri;
+    if (!uri.Parse(html::Utf8ToUtf16(address)))
+        return {};
+    uri.ClearQuery();
+    uri.ClearFragment();
+    return html::Utf16ToUtf8(uri.Compose());
+}
+
+std::string HTTPStatusText(int statusCode) {
+    switch (statusCode) {
+    case 100:
+        return "Continue";
+    case 101:
+        return "Switching Protocols";
+    case 200:
+        return "OK";
+    case 201:
+        return "Created";
+    case 202:
+        return "Accepted";
+    case 203:
+        return "Non-Authoritative Information";
+    case 204:
+        return "No Content";
+    case 205:
+        return "Reset Content";
+    case 206:
+        return "Partial Content";
+    case 300:
+        return "Multiple Choices";
+    case 301:
+        return "Moved Permanently";
+    case 302:
+        return "Found";
+    case 303:
+        return "See Other";
+    case 304:
+        return "Not Modified";
+    case 305:
+        return "Use Proxy";
+    case 307:
+        return "Temporary Redirect";
+    case 308:
+        return "Permanent Redirect";
+    case 400:
+        return "Bad Request";
+    case 401:
+        return "Unauthorized";
+    case 402:
+        return "Payment Required";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 405:
+        return "Method Not Allowed";
+    case 406:
+        return "Not Acceptable";
+    case 407:
+        return "Proxy Authentication Required";
+    case 408:
+        return "Request Timeout";
+    case 409:
+        return "Conflict";
+    case 410:
+        return "Gone";
+    case 411:
+        return "Length Required";
+    case 412:
+        return "Precondition Failed";
+    case 413:
+        return "Content Too Large";
+    case 414:
+        return "URI Too Long";
+    case 415:
+        return "Unsupported Media Type";
+    case 416:
+        return "Range Not Satisfiable";
+    case 417:
+        return "Expectation Failed";
+    case 429:
+        return "Too Many Requests";
+    case 451:
+        return "Unavailable For Legal Reasons";
+    case 500:
+        return "Internal Server Error";
+    case 501:
+        return "Not Implemented";
+    case 502:
+        return "Bad Gateway";
+    case 503:
+        return "Service Unavailable";
+    case 504:
+        return "Gateway Timeout";
+    case 505:
+        return "HTTP Version Not Supported";
+    default:
+        return "Unknown Error";
+    }
+}
+
+bool SameHost(const std::string& address, const std::string& other) {
+    TUri a, b;
+    a.Parse(html::Utf8ToUtf16(address));
+    b.Parse(html::Utf8ToUtf16(other));
+    return a.Host.Value == b.Host.Value;
+}
+
+namespace {
+
+bool IsHex(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// Characters that stand in an address as they are: the unreserved ones and
+// the delimiters (RFC 3986), "#" included although a fetched address has no
+// fragment. "[" and "]" are left out: they belong only to IPv6 hosts, which
+// the address class does not take.
+bool StandsInAddress(unsigned char c) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))
+        return true;
+    switch (c) {
+    case '-':
+    case '.':
+    case '_':
+    case '~':
+    case ':':
+    case '/':
+    case '?':
+    case '#':
+    case '@':
+    case '!':
+    case '$':
+    case '&':
+    case '\'':
+    case '(':
+    case ')':
+    case '*':
+    case '+':
+    case ',':
+    case ';':
+    case '=':
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+std::string EncodeURLForFetch(std::string_view address) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(address.size());
+    for (size_t i = 0; i < address.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(address[i]);
+        if (StandsInAddress(c) || (c == '%' && i + 2 < address.size() && IsHex(address[i + 1]) &&
+                                   IsHex(address[i + 2]))) {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    }
+    return out;
+}
+
+std::string ContentTypeCharSet(std::string_view contentType) {
+    size_t at = contentType.find(';');
+    while (at != std::string_view::npos) {
+        size_t b = at + 1;
+        while (b < contentType.size() && (contentType[b] == ' ' || contentType[b] == '\t'))
+            ++b;
+        size_t next = contentType.find(';', b);
+        std::string_view param = contentType.substr(
+            b, next == std::string_view::npos ? std::string_view::npos : next - b);
+        size_t eq = param.find('=');
+        if (eq != std::string_view::npos) {
+            std::string_view name = param.substr(0, eq);
+            while (!name.empty() && (name.back() == ' ' || name.back() == '\t'))
+                name.remove_suffix(1);
+            if (html::SameTextAscii(html::AsciiToUtf16(name), "charset")) {
+                std::string_view value = param.substr(eq + 1);
+                while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
+                    value.remove_prefix(1);
+                while (!value.empty() && (value.back() == ' ' || value.back() == '\t'))
+                    value.remove_suffix(1);
+                if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+                    value.back() == value.front())
+                    value = value.substr(1, value.size() - 2);
+                return std::string(value);
+            }
+        }
+        at = next;
+    }
+    return {};
+}
+
+QDateTime DateTimeToQt(TDateTime value) {
+    double days = std::floor(value);
+    qint64 ms = std::llround((value - days) * 86400000.0);
+    if (ms >= 86400000) {
+        days += 1;
+        ms -= 86400000;
+    }
+    // The wall-clock time of that day, whatever daylight saving does to it.
+    return QDateTime(QDate(1899, 12, 30).addDays(static_cast<qint64>(days)),
+                     QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms)));
+}
+
+TDateTime QtToDateTime(const QDateTime& value) {
+    QDateTime local = value.toLocalTime();
+    qint64 days = QDate(1899, 12, 30).daysTo(local.date());
+    return static_cast<double>(days) + local.time().msecsSinceStartOfDay() / 86400000.0;
+}
+
+} // namespace tessaly

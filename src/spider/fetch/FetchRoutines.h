@@ -1,0 +1,33 @@
+#pragma once
+// Address and status routines of the page fetcher, shared with the crawl.
+#include "HttpDate.h"
+
+#include <QDateTime>
+#include <string>
+#include <string_view>
+
+namespace tessaly {
+
+// The address without query and fragment, composed again by the address
+// class; empty when the address does not parse.
+std::string ShortenURL(const std::string& address);
+// A short reason phrase for an HTTP status; "Unknown Error" for a code
+// without one.
+std::string HTTPStatusText(int statusCode);
+// True when both addresses name the same host, compared with case; an
+// address that does not parse has an empty host.
+bool SameHost(const std::string& address, const std::string& other);
+// The form in which an address is requested and stored: the address as it
+// stands, with only what may not stand in an address percent-encoded
+// (controls, blanks, bytes above 127, " < > \ ^ ` { | } [ ], and a "%" that
+// does not begin an escape). Encoding the result again changes nothing.
+std::string EncodeURLForFetch(std::string_view address);
+// The charset parameter of a Content-Type header value, without quotes;
+// empty when there is none.
+std::string ContentTypeCharSet(std::string_view contentType);
+
+// A TDateTime (local, naive) as a local QDateTime, and back.
+QDateTime DateTimeToQt(TDateTime value);
+TDateTime QtToDateTime(const QDateTime& value);
+
+} // namespace tessaly

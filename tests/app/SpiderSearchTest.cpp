@@ -1,0 +1,137 @@
+// The website search through the real window: the status page while the
+// crawl runs, Cancel, the results page and Save.
+#include "MainWindowFixture.h"
+
+#include <QPlainTextEdit>
+#include <QStackedWidget>
+#include <QTimer>
+
+using namespace tessaly;
+using namespace tessaly::test;
+
+namespace {
+
+// A site whose pages each take about 150 ms to arrive, so the status page
+// can be watched; "/stall.html" never answers.
+std::unique_ptr<ScriptedHttpServer> SlowSite() {
+    auto server = std::make_unique<ScriptedHttpServer>();
+    auto slow = [](const QByteArray& body) {
+        ScriptedHttpServer::Reply r =
+            ScriptedHttpServer::Plain(HttpReply("200 OK", "Content-Type: text/html\r\n", body));
+        r.trickleFrom = r.bytes.size() - 5;
+        r.trickleEveryMs = 30;
+        return r;
+    };
+    server->Script("/", {slow("<title>Home</title><a href=\"a.html\">A</a>"
+                              "<a href=\"docs/b.html\">B</a><a href=\"stall.html\">S</a>"
+                              "<a href=\"c.html\">C</a>")});
+    server->Script("/a.html", {slow("<title>Page A</title>")});
+    server->Script("/docs/b.html", {slow("<title>Page B</title>")});
+    server->Script("/c.html", {slow("<title>Page C</title>")});
+    ScriptedHttpServer::Reply stall;
+    stall.silent = true;
+    server->Script("/stall.html", {stall});
+    return server;
+}
+
+struct Seen {
+    QString page, header, next, cancel, count, file;
+    bool nextEnabled, backEnabled;
+    bool operator==(const Seen&) const = default;
+};
+
+class SpiderSearch : public MainWindowTest {
+  protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        server = SlowSite();
+        open();
+        find<QLineEdit>("editWebsite")->setText(QString::fromStdString(server->Url("/")));
+        // What the window shows, noted whenever it changes.
+        watch.setInterval(10);
+        QObject::connect(&watch, &QTimer::timeout, [this] {
+            Seen s{find<QStackedWidget>("pcMain")->currentWidget()->objectName(),
+                   text("lblHeader"),
+                   button("btnNext")->text(),
+                   button("btnCancel")->text(),
+                   text("lblFileCount"),
+                   text("lblFileFound"),
+                   button("btnNext")->isEnabled(),
+                   button("btnBack")->isEnabled()};
+            if (seen.empty() || !(seen.back() == s))
+                seen.push_back(s);
+            if (onWatch)
+                onWatch(s);
+        });
+        watch.start();
+    }
+    std::string url(const std::string& path) { return server->Url(path); }
+
+    std::unique_ptr<ScriptedHttpServer> server;
+    QTimer watch;
+    std::vector<Seen> seen;
+    std::function<void(const Seen&)> onWatch;
+};
+
+} // namespace
+
+TEST_F(SpiderSearch, CancelDuringAFetchShowsTheResultsFoundSoFar) {
+    // Cancel is pressed while the stalled page is being fetched.
+    onWatch = [this](const Seen& s) {
+        if (s.file == QString::fromStdString(url("/stall.html")) && s.page == "tsStatus") {
+            onWatch = nullptr;
+            click("btnCancel");
+        }
+    };
+    click("btnNext");
+    watch.stop();
+    // While the crawl ran: the status page, counting, Next and Back off.
+    std::vector<QString> counts;
+    for (const Seen& s : seen)
+        if (s.page == "tsStatus") {
+            EXPECT_EQ(s.header, "Processing Files");
+            EXPECT_EQ(s.cancel, "&Cancel");
+            EXPECT_FALSE(s.nextEnabled);
+            if (counts.empty() || counts.back() != s.count)
+                counts.push_back(s.count);
+        }
+    ASSERT_FALSE(counts.empty());
+    EXPECT_EQ(counts.back(), "4");
+    EXPECT_TRUE(std::is_sorted(counts.begin(), counts.end()));
+    // Then the results page with what was found before the stalled page.
+    EXPECT_EQ(find<QStackedWidget>("pcMain")->currentWidget()->objectName(), "tsResults");
+    EXPECT_EQ(window->FoundCount, 4);
+    EXPECT_EQ(text("lblTotalFiles"), "Total Files Found: 4");
+    EXPECT_EQ(find<QPlainTextEdit>("memoFiles")->toPlainText().toStdString(),
+              url("/a.html") + "\n" + url("/docs/b.html") + "\nTotal Files: 4");
+    std::vector<std::string> texts;
+    window->tree().forEach([&](TSiteTree::Node& n) { texts.push_back(n.data.LinkText); });
+    EXPECT_EQ(texts, (std::vector<std::string>{"Home", "Page A", "docs", "Page B"}));
+    EXPECT_TRUE(find<QTreeView>("tvMap")->isExpanded(
+        window->tree().indexOf(window->tree().firstItem()->children[1].get())));
+    EXPECT_TRUE(button("btnBack")->isEnabled());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(SpiderSearch, FinishedCrawlIsSavedAsPageAndSitemap) {
+    server->Script("/", {ScriptedHttpServer::Plain(
+                            HttpReply("200 OK", "Content-Type: text/html\r\n",
+                                      "<title>Home</title><a href=\"a.html\">A</a><a "
+                                      "href=\"docs/b.html\">B</a><a href=\"c.html\">C</a>"))});
+    click("btnNext");
+    EXPECT_EQ(find<QStackedWidget>("pcMain")->currentWidget()->objectName(), "tsResults");
+    EXPECT_EQ(window->FoundCount, 4);
+    EXPECT_EQ(window->tree().count(), 5u);
+    EXPECT_EQ(text("lblStatusTitle"), "Search Complete! Press Next to View Results.");
+    EXPECT_EQ(text("lblLookingIn"), "");
+    prompts.messages.clear();
+    click("btnNext");
+    EXPECT_EQ(button("btnNext")->text(), "Done");
+    const std::string xml = ReadFileText(path("Desktop/sitemap.xml"));
+    for (const char* page : {"/", "/a.html", "/docs/b.html", "/c.html"})
+        EXPECT_NE(xml.find("<loc>" + url(page) + "</loc>"), std::string::npos) << page;
+    EXPECT_NE(ReadFileText(path("Desktop/sitemap.html")).find(">Page C</a>"), std::string::npos);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].caption, "Done");
+}

@@ -1,0 +1,160 @@
+// The crawl against a scripted server: Cancel at its three moments, and
+// pages whose fetch fails in each way a server can make it fail. Every crawl
+// ends, soon, with the outcome the rules give.
+#include "CrawlTestSupport.h"
+#include "ScriptedHttpServer.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+using namespace tessaly;
+using namespace tessaly::test;
+using R = ScriptedHttpServer;
+
+namespace {
+
+QByteArray Page(const QByteArray& body) {
+    return HttpReply("200 OK", "Content-Type: text/html\r\n", body);
+}
+
+R::Reply Silent() {
+    R::Reply r;
+    r.silent = true;
+    return r;
+}
+
+class SpiderScripted : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        Clock::setFixed(TestNow());
+        profile.setFileTypes("*.htm;*.html;");
+        spider.Fetcher().ConnectTimeout = 2000;
+        spider.Fetcher().ReceiveTimeout = 500;
+    }
+    void TearDown() override { Clock::setFixed(std::nullopt); }
+    // Runs the crawl from "/" and returns the milliseconds it took.
+    qint64 Crawl(const std::string& start = "/") {
+        QElapsedTimer t;
+        t.start();
+        spider.RunSpider(server.Url(start));
+        return t.elapsed();
+    }
+    std::string Dump() { return DumpTree(tree, server.Url("/")); }
+
+    UtcZone zone;
+    ScriptedHttpServer server;
+    TMapProfile profile;
+    TSiteTree tree;
+    RecordingReporter reporter;
+    int found = -1;
+    TSpider spider{profile, tree, {}, {}, reporter, found};
+};
+
+const std::string N = kNowStamp;
+
+} // namespace
+
+TEST_F(SpiderScripted, CancelDuringTheFirstFetchLeavesTheTreeEmpty) {
+    server.Script("/", {Silent()});
+    spider.Fetcher().ReceiveTimeout = 30000;
+    QTimer::singleShot(100, [this] { spider.Cancel(); });
+    EXPECT_LT(Crawl(), 3000);
+    EXPECT_EQ(Dump(), "");
+    EXPECT_EQ(found, 1);
+    EXPECT_TRUE(spider.SpiderCancel());
+    EXPECT_FALSE(spider.SpiderRunning());
+}
+
+TEST_F(SpiderScripted, CancelDuringALaterFetchKeepsWhatWasFound) {
+    server.Script("/", {R::Plain(Page("<title>Home</title><a href=\"p1.html\">1</a>"
+                                      "<a href=\"slow.html\">2</a><a href=\"p3.html\">3</a>"))});
+    server.Script("/p1.html", {R::Plain(Page("<title>One</title>"))});
+    server.Script("/slow.html", {Silent()});
+    server.Script("/p3.html", {R::Plain(Page("<title>Three</title>"))});
+    spider.Fetcher().ReceiveTimeout = 30000;
+    reporter.onEvents = [this] {
+        if (!reporter.found.empty() && reporter.found.back() == server.Url("/slow.html"))
+            QTimer::singleShot(100, [this] { spider.Cancel(); });
+    };
+    EXPECT_LT(Crawl(), 3000);
+    EXPECT_EQ(Dump(),
+              "[0] Home | P/ | P/ | folder | " + N + "\n  [1] One | P/p1.html | P/ | " + N + "\n");
+    EXPECT_EQ(found, 3);
+}
+
+TEST_F(SpiderScripted, CancelBetweenFetchesEndsTheLoopAtItsNextTest) {
+    server.Script("/", {R::Plain(Page("<title>Home</title><a href=\"a/x.html\">x</a>"
+                                      "<a href=\"b.html\">b</a>"))});
+    server.Script("/a/x.html", {R::Plain(Page("<title>X</title>"))});
+    server.Script("/b.html", {R::Plain(Page("<title>B</title>"))});
+    // Pressed while the folder node for a/ is being made.
+    reporter.onEvents = [this] {
+        if (tree.count() == 2 && !spider.SpiderCancel())
+            spider.Cancel();
+    };
+    Crawl();
+    EXPECT_EQ(Dump(), "[0] Home | P/ | P/ | folder | " + N + "\n  [0] a | P/a/ | P/a/ | folder | " +
+                          N + "\n    [1] X | P/a/x.html | P/a/ | " + N + "\n");
+    EXPECT_EQ(found, 2);
+}
+
+TEST_F(SpiderScripted, FailingPagesEndAndGiveTheirOutcome) {
+    R::Reply endless;
+    endless.bytes = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n<title>Endless</title>";
+    endless.endless = true;
+    QByteArray png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
+    server.Script("/", {R::Plain(Page(R"(<title>Home</title>
+        <a href="loop">loop</a> <a href="auth">auth</a> <a href="dropped">dropped</a>
+        <a href="silent">silent</a> <a href="endless">endless</a> <a href="photo">photo</a>
+        <a href="ok.html">ok</a>)"))});
+    server.Script("/loop", {R::Plain(HttpReply("302 Found", "Location: /loop\r\n", ""))});
+    server.Script("/auth",
+                  {R::Plain(HttpReply("401 Unauthorized",
+                                      "WWW-Authenticate: Basic realm=\"x\"\r\nContent-Type: "
+                                      "text/html\r\n",
+                                      "<title>Denied</title><a href=\"secret.html\">s</a>"))});
+    server.Script(
+        "/dropped",
+        {R::Plain(HttpReply("200 OK", "Content-Type: text/html\r\nContent-Length: 500\r\n",
+                            "<title>Cut</title>", false),
+                  true)});
+    server.Script("/silent", {Silent()});
+    server.Script("/endless", {endless});
+    server.Script("/photo", {R::Plain(Page(png + QByteArray(3000, '\xff')))});
+    server.Script("/ok.html", {R::Plain(Page("<title>Fine</title>"))});
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+
+    EXPECT_LT(Crawl(), 15000);
+    // A lost connection still lists the page; no answer, an error status and
+    // an endless redirect do not.
+    EXPECT_EQ(Dump(), "[0] Home | P/ | P/ | folder | " + N +
+                          "\n"
+                          "  [1] P/dropped | P/dropped | P/ | " +
+                          N +
+                          "\n"
+                          "  [1] Endless | P/endless | P/ | " +
+                          N +
+                          "\n"
+                          "  [1] P/photo | P/photo | P/ | " +
+                          N +
+                          "\n"
+                          "  [1] Fine | P/ok.html | P/ | " +
+                          N + "\n");
+    EXPECT_EQ(found, 8);
+    std::string log;
+    for (const auto& line : reporter.log)
+        log += Replaced(line, server.Url("/"), "P/") + "\n";
+    EXPECT_EQ(log, "Cannot fetch P/loop: HTTP 302 Found\n"
+                   "Cannot fetch P/auth: HTTP 401 Unauthorized\n"
+                   "P/dropped\n"
+                   "Cannot fetch P/silent: no answer from the host\n"
+                   "P/endless\n"
+                   "P/photo\n"
+                   "P/ok.html\n");
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 100 * 1024) << "kilobytes";
+}

@@ -1,0 +1,70 @@
+// The fetcher's readers of outside text on arbitrary bytes: the charset
+// parameter of a content type, the fetch form of an address (encoding it
+// twice changes nothing, and only characters that may stand in an address
+// remain), and the UTF-8 decoder, which must read every byte sequence as
+// iconv reads it.
+#include "CharSetTable.h"
+#include "FetchRoutines.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <iconv.h>
+#include <string_view>
+
+using namespace tessaly;
+
+namespace {
+
+bool IconvOne(iconv_t cd, const unsigned char* p, size_t avail, char32_t& c, size_t& used) {
+    char in[4];
+    const size_t inLen = avail < sizeof in ? avail : sizeof in;
+    std::memcpy(in, p, inLen);
+    unsigned char out[4];
+    char* inPtr = in;
+    char* outPtr = reinterpret_cast<char*>(out);
+    size_t inLeft = inLen, outLeft = sizeof out;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+    if (outLeft != 0 || inPtr == in)
+        return false;
+    c = static_cast<char32_t>(out[0] | out[1] << 8 | out[2] << 16 | out[3] << 24);
+    used = static_cast<size_t>(inPtr - in);
+    return c <= 0x10FFFF;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    const std::string charSet = ContentTypeCharSet(input);
+    if (charSet.size() > input.size())
+        std::abort();
+
+    const std::string once = EncodeURLForFetch(input);
+    if (EncodeURLForFetch(once) != once)
+        std::abort();
+    for (char c : once)
+        if (static_cast<unsigned char>(c) <= 0x20 || static_cast<unsigned char>(c) >= 0x7F ||
+            std::strchr("\"<>\\^`{|}[]", c))
+            std::abort();
+
+    static iconv_t cd = iconv_open("UTF-32LE", "UTF-8");
+    const html::TCharDecoder* utf8 = html::FindCharSet(u"Utf-8");
+    for (size_t at = 0; at < size; ++at) {
+        char32_t want = 0xFFFD;
+        size_t wantUsed = 1;
+        if (data[at] < 0x80) {
+            want = data[at];
+        } else if (!IconvOne(cd, data + at, size - at, want, wantUsed)) {
+            want = 0xFFFD;
+            wantUsed = 1;
+        }
+        size_t used = 0;
+        if (utf8->DecodeOne(reinterpret_cast<iconv_t>(-1), data + at, size - at, used) != want ||
+            used != wantUsed)
+            std::abort();
+    }
+    return 0;
+}
