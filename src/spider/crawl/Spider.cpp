@@ -109,6 +109,12 @@ std::string TSpider::PageStamp() {
     }
 }
 
+void TSpider::TakeFileDate(TSiteTree::Node* item) {
+    // Only a Last-Modified date the server sent is the page's own date.
+    if (item && m_Current->LastModifiedReceived())
+        item->data.FileDate = item->data.LastMod;
+}
+
 void TSpider::QueuePageLinks(const std::shared_ptr<const std::string>& foundOn) {
     const int count = m_Current->LinkCount();
     for (int i = 0; i < count; ++i) {
@@ -206,7 +212,7 @@ void TSpider::RunSpider(const std::string& startAddress) {
                 m_RedirectTargets.insert(page);
             }
             QueuePageLinks(foundOn);
-            m_Placement.AddStartItem(page, TitleAsHtml(fetcher.Title), PageStamp());
+            TakeFileDate(m_Placement.AddStartItem(page, TitleAsHtml(fetcher.Title), PageStamp()));
             continue;
         }
         if (fetcher.Redirected) {
@@ -231,7 +237,7 @@ void TSpider::RunSpider(const std::string& startAddress) {
             continue;
         m_Reporter.logLine(page);
         const std::string title = fetcher.Title.empty() ? page : TitleAsHtml(fetcher.Title);
-        m_Placement.AddSpiderItem(page, title, fetcher.HasTitle, PageStamp());
+        TakeFileDate(m_Placement.AddSpiderItem(page, title, fetcher.HasTitle, PageStamp()));
     }
 }
 

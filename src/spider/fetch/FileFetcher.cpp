@@ -156,6 +156,7 @@ void TFileFetcher::TakeHeaderInfo() {
     m_HeaderCharSet = ContentTypeCharSet(h.ContentType);
     ContentLocation = h.Location;
     m_LastModified = h.LastModified;
+    m_LastModifiedReceived = h.LastModified != 0;
     if (!m_BodyWanted(h.ContentType)) {
         // An error answer whose body is not wanted still ends as that
         // error, not as a page received.
@@ -228,6 +229,7 @@ void TFileFetcher::ResetPage() {
     PasswordRequired = false;
     Parsed = false;
     m_LastModified = 0;
+    m_LastModifiedReceived = false;
     FinalURL.clear();
     Redirected = false;
     m_PageLinks.clear();

@@ -64,6 +64,9 @@ class TFileFetcher {
     // time is stored first while no date was received.
     TDateTime LastModified();
     void SetLastModified(TDateTime value) { m_LastModified = value; }
+    // The last response carried a Last-Modified date (the getter above gives
+    // the present time when it did not).
+    bool LastModifiedReceived() const { return m_LastModifiedReceived; }
     TMimeType MimeType = mimeUnknown;
     TDownloadFileTypes DownloadFileTypes = 1u << mimeText;
     bool DontGetContent = false;
@@ -161,6 +164,7 @@ class TFileFetcher {
     // order mark or the HTTP header); the page's META elements do not change it.
     bool m_CharSetFixed = false;
     TDateTime m_LastModified = 0;
+    bool m_LastModifiedReceived = false;
     bool m_Busy = false;
     bool m_HeaderTaken = false;
     // Whether the body of a content type is downloaded, by the settings of

@@ -177,8 +177,13 @@ TEST_P(SpiderSite, CrawlGivesTheTreeTheCountAndTheLog) {
     profile.setMakeGoogleSM(true);
     profile.setWebsite(p);
     profile.setOutputFileName(out.path().toStdString() + "/sitemap.html");
-    std::string map = BuildMapHTML(profile, tree), sitemapFile;
-    SaveMapToFile(profile, tree, map, sitemapFile);
+    // The golden sitemap is in Google's 0.84 protocol, every stamp written.
+    profile.setSitemapProtocol(spGoogle084);
+    std::string map = BuildMapHTML(profile, tree);
+    std::vector<std::string> sitemapFiles;
+    SaveMapToFile(profile, tree, map, sitemapFiles);
+    ASSERT_EQ(sitemapFiles.size(), 1u);
+    const std::string sitemapFile = sitemapFiles[0];
     const std::string golden = TESSALY_TEST_DATA "/spider/";
     const std::string real = "http://127.0.0.1:PORT/";
     EXPECT_EQ(Replaced(ReadFileText(sitemapFile), p, real), ReadFileText(golden + "sitemap.xml"));
