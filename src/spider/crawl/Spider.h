@@ -82,7 +82,6 @@ class TSpider {
     void AfterEntry(TFileFetcher* prefetched);
 
     const TMapProfile& m_Profile;
-    TSiteTree& m_Tree;
     TSpiderReporter& m_Reporter;
     int& m_FoundCount;
     std::unique_ptr<TFileFetcher> m_Fetcher;
