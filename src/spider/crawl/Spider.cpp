@@ -35,7 +35,7 @@ TSpider::TSpider(const TMapProfile& profile, TSiteTree& tree,
                  const std::vector<std::string>& ignoreFolders,
                  const std::vector<std::string>& ignoreFiles, TSpiderReporter& reporter,
                  int& foundCount)
-    : m_Profile(profile), m_Tree(tree), m_Reporter(reporter), m_FoundCount(foundCount),
+    : m_Profile(profile), m_Reporter(reporter), m_FoundCount(foundCount),
       m_Fetcher(std::make_unique<TFileFetcher>()),
       m_Placement(tree, profile, ignoreFolders, ignoreFiles, reporter) {
     m_Fetcher->LinkTypes = SpiderLinkTypes;

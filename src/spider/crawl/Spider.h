@@ -50,7 +50,7 @@ class TSpider {
     // How many pages are fetched ahead of their turn on further connections;
     // 0 fetches one page at a time. The results are the same either way.
     void SetFetchAhead(int depth) { m_Ahead.SetDepth(depth); }
-    static constexpr int DefaultFetchAhead = 4;
+    static constexpr int DefaultFetchAhead = 8;
     TSpiderQueue& Queue() { return m_Queue; }
     TSpiderTree& Placement() { return m_Placement; }
 
@@ -84,7 +84,6 @@ class TSpider {
     void AfterEntry(TFileFetcher* prefetched);
 
     const TMapProfile& m_Profile;
-    TSiteTree& m_Tree;
     TSpiderReporter& m_Reporter;
     int& m_FoundCount;
     std::unique_ptr<TFileFetcher> m_Fetcher;

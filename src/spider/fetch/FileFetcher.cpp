@@ -247,8 +247,12 @@ void TFileFetcher::EndWait() {
     if (!m_Busy)
         return;
     m_Busy = false;
-    // The wait may be about to sleep until the next event; it looks again now.
-    if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
+    // The wait may be about to sleep until the next event; it looks again
+    // now. (The glib loop returns after running a handler by itself.)
+    QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+    static const bool returnsAfterHandlers =
+        dispatcher && dispatcher->inherits("QEventDispatcherGlib");
+    if (dispatcher && !returnsAfterHandlers)
         dispatcher->interrupt();
 }
 

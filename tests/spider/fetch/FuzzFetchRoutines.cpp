@@ -5,6 +5,7 @@
 // iconv reads it.
 #include "CharSetTable.h"
 #include "FetchRoutines.h"
+#include "IconvReference.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,27 +15,6 @@
 #include <string_view>
 
 using namespace tessaly;
-
-namespace {
-
-bool IconvOne(iconv_t cd, const unsigned char* p, size_t avail, char32_t& c, size_t& used) {
-    char in[4];
-    const size_t inLen = avail < sizeof in ? avail : sizeof in;
-    std::memcpy(in, p, inLen);
-    unsigned char out[4];
-    char* inPtr = in;
-    char* outPtr = reinterpret_cast<char*>(out);
-    size_t inLeft = inLen, outLeft = sizeof out;
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
-    if (outLeft != 0 || inPtr == in)
-        return false;
-    c = static_cast<char32_t>(out[0] | out[1] << 8 | out[2] << 16 | out[3] << 24);
-    used = static_cast<size_t>(inPtr - in);
-    return c <= 0x10FFFF;
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);

@@ -1,6 +1,7 @@
 // UTF-8 is decoded without iconv; every byte sequence must come out as
 // iconv reads it (a character and its length, or U+FFFD and one byte).
 #include "CharSetTable.h"
+#include "IconvReference.h"
 
 #include <gtest/gtest.h>
 #include <iconv.h>
@@ -9,28 +10,6 @@
 #include <vector>
 
 using namespace tessaly::html;
-
-namespace {
-
-// What iconv makes of the start of p: one character and the bytes it took.
-bool IconvOne(iconv_t cd, const unsigned char* p, size_t avail, char32_t& c, size_t& used) {
-    char in[4];
-    const size_t inLen = avail < sizeof in ? avail : sizeof in;
-    std::memcpy(in, p, inLen);
-    unsigned char out[4];
-    char* inPtr = in;
-    char* outPtr = reinterpret_cast<char*>(out);
-    size_t inLeft = inLen, outLeft = sizeof out;
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
-    if (outLeft != 0 || inPtr == in)
-        return false;
-    c = static_cast<char32_t>(out[0] | out[1] << 8 | out[2] << 16 | out[3] << 24);
-    used = static_cast<size_t>(inPtr - in);
-    return c <= 0x10FFFF;
-}
-
-} // namespace
 
 TEST(CharDecoder, Utf8DecodesEverySequenceAsIconvDoes) {
     const TCharDecoder* utf8 = FindCharSet(u"Utf-8");
