@@ -9,7 +9,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang clang-format
     nginx python3-pyftpdlib libxml2-utils libxml2-dev curl hyperfine time
-    desktop-file-utils appstream man-db lintian dpkg-dev
+    desktop-file-utils appstream man-db lintian dpkg-dev wget2
 )
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"

@@ -7,6 +7,7 @@
 #include "Folders.h"
 #include "ProfileFile.h"
 #include "Prompts.h"
+#include "Spider.h"
 #include "TextConv.h"
 
 #include <QCheckBox>
@@ -313,6 +314,9 @@ void TfrmSiteMapMain::closeEvent(QCloseEvent* e) {
         e->ignore();
         return;
     }
+    // A search would otherwise go on unseen after the window closed.
+    if (LocalScanRunning || (Spider && Spider->SpiderRunning()))
+        Cancel();
     e->accept();
 }
 

@@ -2,6 +2,7 @@
 // crawl runs, Cancel, the results page and Save.
 #include "MainWindowFixture.h"
 
+#include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QStackedWidget>
 #include <QTimer>
@@ -112,6 +113,25 @@ TEST_F(SpiderSearch, CancelDuringAFetchShowsTheResultsFoundSoFar) {
     EXPECT_TRUE(button("btnBack")->isEnabled());
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(SpiderSearch, ClosingTheWindowDuringAFetchEndsTheSearch) {
+    onWatch = [this](const Seen& s) {
+        if (s.file == QString::fromStdString(url("/stall.html")) && s.page == "tsStatus") {
+            onWatch = nullptr;
+            prompts.answer(No); // the close query: leave the profile unsaved
+            window->close();
+        }
+    };
+    QElapsedTimer took;
+    took.start();
+    click("btnNext");
+    // The stalled page is given up at once, not after the fetch's time-out,
+    // and nothing more is fetched or written once the window is gone.
+    EXPECT_LT(took.elapsed(), 10000);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->FoundCount, 4);
+    EXPECT_NE(button("btnNext")->text(), "Done");
 }
 
 TEST_F(SpiderSearch, FinishedCrawlIsSavedAsPageAndSitemap) {
