@@ -404,13 +404,14 @@ void TwinServers::AddClick() {
         wizard_ = new TwinServerWizard(
             [this](const std::string& name) { return list_.ProfileExists(name); },
             list_.Store().Store(), this);
-    hide();
+    // The wizard runs modally over the manager. The manager stays shown:
+    // hiding a dialog that runs modally would end its run, and with it the
+    // site just made.
     if (wizard_->Start()) {
         wizardAnswers_ = wizard_->Answers();
         wizardPending_ = true;
         addTimer_->start();
     }
-    show();
 }
 
 void TwinServers::AddWizardProfile() {

@@ -119,6 +119,21 @@ TEST_F(SiteDialogsTest, EmptyManagerRunsTheWizardAndCloseSavesTheNewSite) {
     EXPECT_TRUE(prompts.messages.empty()) << prompts.texts().front();
 }
 
+TEST_F(SiteDialogsTest, TheWizardOfAnEmptyManagerLeadsBackToItsChoice) {
+    // As the upload target and the options open it: modally. The site the
+    // wizard makes is there to be chosen with OK.
+    TQuorvaneFTP ftp(sites);
+    OnModal<TwinServerWizard>([&](TwinServerWizard* w) {
+        FillWizard(w, "Home", "ftp.example.com");
+        OnModal<TwinServers>([](TwinServers* m) {
+            ASSERT_TRUE(WaitUntil([&] { return m->tvServers->topLevelItemCount() == 1; }));
+            QTest::mouseClick(m->btnOk, Qt::LeftButton);
+        });
+    });
+    EXPECT_EQ(ftp.ShowServerDialog(nullptr), std::optional<std::string>("Home"));
+    EXPECT_EQ(sites.LoadServerData("Home").HostName, "ftp.example.com");
+}
+
 TEST_F(SiteDialogsTest, CloseRightAfterFinishStillKeepsTheSite) {
     TwinServers m(sites);
     OnModal<TwinServerWizard>(
