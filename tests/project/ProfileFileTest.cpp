@@ -112,6 +112,9 @@ TEST(ProfileFile, EveryPropertyRoundTrips) {
     p.setDefFreq(cfNever);
     p.setDefPri(0.3);
     p.setFollowQueryPartsText("id=\nsort=\n" + u8(u8"é=1"));
+    p.setSitemapProtocol(spGoogle084);
+    p.setLastModWhenKnown(false);
+    p.setSitemapAddress("http://cdn.example.com/maps/sitemap.xml");
 
     TMapProfile q;
     ProfileFromBytes(ProfileToBytes(p), q);
@@ -125,6 +128,18 @@ TEST(ProfileFile, EveryPropertyRoundTrips) {
     EXPECT_EQ(q.FollowQueryParts(), (std::vector<std::string>{"id=", "sort=", u8(u8"é=1")}));
     EXPECT_FALSE(q.Untitled);
     EXPECT_TRUE(q.FtpFiles);
+    EXPECT_EQ(q.SitemapProtocol(), spGoogle084);
+    EXPECT_FALSE(q.LastModWhenKnown());
+    EXPECT_EQ(q.SitemapAddress(), "http://cdn.example.com/maps/sitemap.xml");
+    // The sitemap settings are written only when they are not the defaults,
+    // so a profile that keeps them is what older programs write and read.
+    TMapProfile defaults = p;
+    defaults.setSitemapProtocol(spSitemaps09);
+    defaults.setLastModWhenKnown(true);
+    defaults.setSitemapAddress({});
+    const std::string bytes = ProfileToBytes(defaults);
+    for (const char* name : {"SitemapProtocol", "LastModWhenKnown", "SitemapAddress"})
+        EXPECT_EQ(bytes.find(name), std::string::npos) << name;
 }
 
 TEST(ProfileFile, ColoursUseNamesOrTheSmallestInteger) {
