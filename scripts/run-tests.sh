@@ -26,8 +26,8 @@ bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DTESSALY_SANITIZE=ON
 ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
-echo "== Release build (the optimiser raises warnings of its own)"
-bash scripts/build.sh build-release -DCMAKE_BUILD_TYPE=Release
+echo "== Release build, benchmarks included (the optimiser raises warnings of its own)"
+bash scripts/build.sh build-release -DCMAKE_BUILD_TYPE=Release -DTESSALY_BENCH=ON
 ctest --test-dir build-release --output-on-failure -j "$jobs" -LE server
 
 echo "== fuzz targets"
