@@ -176,10 +176,9 @@ void WriteSitemapUrlsets(const TSiteTree& tree, const SitemapFormat& format,
         entry += "</loc>\r\n";
         // 0.84 keeps every element as it always wrote them; 0.9 leaves out
         // what is not known rather than write an empty (invalid) element.
-        const std::string& date = format.lastModWhenKnown ? d.FileDate : d.LastMod;
-        if (old || !date.empty()) {
+        if (old || (!d.LastMod.empty() && (d.LastModKnown || !format.lastModWhenKnown))) {
             entry += "    <lastmod>";
-            entry += date;
+            entry += d.LastMod;
             entry += "</lastmod>\r\n";
         }
         if (old || d.ChangeFreq != cfNothing) {

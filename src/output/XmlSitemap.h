@@ -19,7 +19,7 @@ class AtomicFileWriter;
 
 struct SitemapFormat {
     TSitemapProtocol protocol = spSitemaps09;
-    // lastmod only where the page's own date is known (FileDate).
+    // lastmod only where the page's own date is known (LastModKnown).
     bool lastModWhenKnown = true;
 };
 // The format a profile asks for; with 0.84 every item carries its stamp.

@@ -13,10 +13,9 @@ struct TDataRec {
     bool IsFolder = false;
     std::string LinkURL; // the address written to the site maps
     std::string LastMod; // W3C date-time stamp
-    // The date of the page itself (its file time or its Last-Modified header)
-    // as a W3C stamp; empty when none is known (LastMod then holds the moment
-    // the item was made).
-    std::string FileDate;
+    // LastMod is the page's own date (its file time or its Last-Modified
+    // header), not the moment the item was made.
+    bool LastModKnown = false;
     ChangeFreqType ChangeFreq = cfMonthly;
     double Priority = 0.5;
     bool DeleteMark = false;

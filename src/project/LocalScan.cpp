@@ -118,22 +118,15 @@ TSiteTree::Node* TLocalScan::AddLocalItem(const std::string& path, bool isFolder
         parentKey = ExtractFilePath(trimmed);
         r.LinkText = tree_.isEmpty() ? "Home" : name;
         r.FolderPath = path;
-        const std::string index = FolderIndexFile(path, finder_.CurrentFolderFd());
-        r.LinkURL = LocalURL(index);
+        r.LinkURL = LocalURL(FolderIndexFile(path, finder_.CurrentFolderFd()));
         r.LastMod = W3CDateTime(Clock::now());
-        // The folder's address is its index page's: that file's time is its date.
-        struct stat st {};
-        const int fd = finder_.CurrentFolderFd();
-        if (!index.empty() && (fd >= 0 ? ::fstatat(fd, ExtractFileName(index).c_str(), &st, 0)
-                                       : ::stat(index.c_str(), &st)) == 0)
-            r.FileDate = W3CDateTime(st.st_mtime);
         icon = iconFolder;
     } else {
         r.LinkText = PageTitle(path, folderFd);
         r.FolderPath = ExtractFilePath(path);
         r.LinkURL = LocalURL(path);
         r.LastMod = W3CDateTime(mtime ? *mtime : FileTime(path));
-        r.FileDate = r.LastMod;
+        r.LastModKnown = true;
         parentKey = r.FolderPath;
         icon = MatchesFileTypes(path, kImageTypes) ? iconImage : iconPage;
     }

@@ -136,7 +136,8 @@ TEST(XmlSitemap, Protocol09LeavesOutWhatIsNotKnown) {
     // whose frequency is unspecified.
     TDataRec home = rec("http://x/", cfDaily);
     TDataRec page = rec("http://x/a.html", cfMonthly, 0.8);
-    page.FileDate = "2023-05-06T07:08:09+02:00";
+    page.LastMod = "2023-05-06T07:08:09+02:00";
+    page.LastModKnown = true;
     TDataRec odd = rec("http://x/b.html", cfNothing, 1, "");
     auto* h = t.addItem(nullptr, home, iconFolder);
     t.addItem(h, page, iconPage);
@@ -160,7 +161,7 @@ TEST(XmlSitemap, Protocol09LeavesOutWhatIsNotKnown) {
             "    <lastmod>2024-01-02T03:04:05+00:00</lastmod>\r\n    "
             "<changefreq>daily</changefreq>\r\n    <priority>0.5</priority>\r\n  </url>\r\n" +
             pageUrl +
-            "    <lastmod>2024-01-02T03:04:05+00:00</lastmod>\r\n    "
+            "    <lastmod>2023-05-06T07:08:09+02:00</lastmod>\r\n    "
             "<changefreq>monthly</changefreq>\r\n    <priority>0.8</priority>\r\n  </url>\r\n" +
             oddUrl + "    <priority>1</priority>\r\n  </url>\r\n" + kTail);
     // Google 0.84 is written as it always was, whatever the profile says.
@@ -168,7 +169,7 @@ TEST(XmlSitemap, Protocol09LeavesOutWhatIsNotKnown) {
     p.setSitemapProtocol(spGoogle084);
     EXPECT_EQ(BuildGoogleSiteMap(t, SitemapFormatOf(p)),
               kHead + url("http://x/", "2024-01-02T03:04:05+00:00", "daily", "0.5") +
-                  url("http://x/a.html", "2024-01-02T03:04:05+00:00", "monthly", "0.8") +
+                  url("http://x/a.html", "2023-05-06T07:08:09+02:00", "monthly", "0.8") +
                   url("http://x/b.html", "", "", "1") + kTail);
 }
 
@@ -188,7 +189,7 @@ TEST(XmlSitemap, LargeSitesGetNumberedFilesAndAnIndex) {
 
     TSiteTree t;
     TDataRec r = rec("http://www.example.com/");
-    r.FileDate = r.LastMod;
+    r.LastModKnown = true;
     auto* home = t.addItem(nullptr, r, iconFolder);
     for (int i = 0; i < 120000; ++i) {
         r.LinkURL = "http://www.example.com/p" + std::to_string(i) + ".html";

@@ -109,10 +109,10 @@ std::string TSpider::PageStamp() {
     }
 }
 
-void TSpider::TakeFileDate(TSiteTree::Node* item) {
+void TSpider::MarkDateKnown(TSiteTree::Node* item) {
     // Only a Last-Modified date the server sent is the page's own date.
     if (item && m_Current->LastModifiedReceived())
-        item->data.FileDate = item->data.LastMod;
+        item->data.LastModKnown = true;
 }
 
 void TSpider::QueuePageLinks(const std::shared_ptr<const std::string>& foundOn) {
@@ -212,7 +212,7 @@ void TSpider::RunSpider(const std::string& startAddress) {
                 m_RedirectTargets.insert(page);
             }
             QueuePageLinks(foundOn);
-            TakeFileDate(m_Placement.AddStartItem(page, TitleAsHtml(fetcher.Title), PageStamp()));
+            MarkDateKnown(m_Placement.AddStartItem(page, TitleAsHtml(fetcher.Title), PageStamp()));
             continue;
         }
         if (fetcher.Redirected) {
@@ -237,7 +237,7 @@ void TSpider::RunSpider(const std::string& startAddress) {
             continue;
         m_Reporter.logLine(page);
         const std::string title = fetcher.Title.empty() ? page : TitleAsHtml(fetcher.Title);
-        TakeFileDate(m_Placement.AddSpiderItem(page, title, fetcher.HasTitle, PageStamp()));
+        MarkDateKnown(m_Placement.AddSpiderItem(page, title, fetcher.HasTitle, PageStamp()));
     }
 }
 

@@ -73,7 +73,7 @@ class TSpider {
     // The last-modified stamp of the fetched page.
     std::string PageStamp();
     // Marks the item's stamp as the page's own date when the server sent one.
-    void TakeFileDate(TSiteTree::Node* item);
+    void MarkDateKnown(TSiteTree::Node* item);
     void QueuePageLinks(const std::shared_ptr<const std::string>& foundOn);
     bool OnStartHost(std::string_view address) const;
     // The crawl will fetch the entry when it reaches it (the start page
