@@ -1,5 +1,6 @@
 #pragma once
 #include "ChangeFreq.h"
+#include "StampText.h"
 
 #include <string>
 
@@ -10,15 +11,17 @@ struct TDataRec {
     std::string FilePath;   // local path (folders end in "/") or page address
     std::string LinkText;   // the node's caption
     std::string FolderPath; // the item's folder, with a trailing "/"
+    std::string LinkURL;    // the address written to the site maps
+    TStampText LastMod;     // W3C date-time stamp
+    double Priority = 0.5;
+    ChangeFreqType ChangeFreq = cfMonthly;
     bool IsFolder = false;
-    std::string LinkURL; // the address written to the site maps
-    std::string LastMod; // W3C date-time stamp
     // LastMod is the page's own date (its file time or its Last-Modified
     // header), not the moment the item was made.
     bool LastModKnown = false;
-    ChangeFreqType ChangeFreq = cfMonthly;
-    double Priority = 0.5;
     bool DeleteMark = false;
+    // The fields are ordered largest first: a large site holds a record per
+    // item, and padding between them would be paid for each.
 };
 
 // Tree icons; the icon is part of an item's meaning.

@@ -18,8 +18,8 @@ class TSiteTree : public QAbstractItemModel {
     struct Node {
         TDataRec data;
         int icon = iconPage;
-        Node* parent = nullptr;
         int row = 0;
+        Node* parent = nullptr;
         std::vector<std::unique_ptr<Node>> children;
     };
 

@@ -56,7 +56,7 @@ void TSpider::Cancel() {
 
 int TSpider::QueueURL(const std::string& fullURL, const std::string& bareURL,
                       const std::string& foundOn) {
-    return m_Queue.QueueURL(fullURL, bareURL, std::make_shared<const std::string>(foundOn));
+    return m_Queue.QueueURL(fullURL, bareURL, foundOn);
 }
 
 bool TSpider::TakeQueuedURL(std::string& bareURL, std::string& fullURL, std::string& foundOn) {
@@ -71,7 +71,7 @@ bool TSpider::TakeQueuedURL(std::string& bareURL, std::string& fullURL, std::str
     m_Prefetched = m_Ahead.Take();
     bareURL = std::move(item.BareURL);
     fullURL = std::move(item.FullURL);
-    foundOn = item.FoundOn ? *item.FoundOn : std::string();
+    foundOn = std::move(item.FoundOn);
     return bareURL.find_first_of("\"+") == std::string::npos;
 }
 
@@ -115,7 +115,7 @@ void TSpider::MarkDateKnown(TSiteTree::Node* item) {
         item->data.LastModKnown = true;
 }
 
-void TSpider::QueuePageLinks(const std::shared_ptr<const std::string>& foundOn) {
+void TSpider::QueuePageLinks(const std::string& foundOn) {
     const int count = m_Current->LinkCount();
     for (int i = 0; i < count; ++i) {
         const auto& [full, bare] = m_Current->Link(i);
@@ -154,7 +154,7 @@ void TSpider::RunSpider(const std::string& startAddress) {
     // 4
     m_Fetcher->FollowQueryParts = m_Profile.FollowQueryParts();
     const std::string& fileTypes = m_Profile.FileTypes();
-    std::shared_ptr<const std::string> foundOn = std::make_shared<const std::string>();
+    std::string foundOn;
 
     // 5
     while (m_SpiderRunning) {
@@ -193,7 +193,7 @@ void TSpider::RunSpider(const std::string& startAddress) {
                 fetcher.CancelFetch();
             if (!m_SpiderRunning)
                 return;
-            foundOn = std::make_shared<const std::string>(fetcher.URL);
+            foundOn = fetcher.URL;
         } catch (...) {
         }
 

@@ -74,7 +74,7 @@ class TSpider {
     std::string PageStamp();
     // Marks the item's stamp as the page's own date when the server sent one.
     void MarkDateKnown(TSiteTree::Node* item);
-    void QueuePageLinks(const std::shared_ptr<const std::string>& foundOn);
+    void QueuePageLinks(const std::string& foundOn);
     bool OnStartHost(std::string_view address) const;
     // The crawl will fetch the entry when it reaches it (the start page
     // having been fetched).

@@ -4,10 +4,13 @@
 // waiting entries (exactly) and the visited addresses (without regard to
 // case) in constant time, with the answers a search entry by entry would
 // give. A crawl of 100,000 pages holds these for every address it meets, so
-// entries are kept compact: one allocation per waiting entry, visited
-// addresses packed in an arena, tables of eight-byte slots.
+// entries are kept compact: waiting addresses and the pages they were found
+// on packed in blocks freed as the queue moves on (a page's address once for
+// all its links), visited addresses packed in an arena, tables of eight-byte
+// slots.
 #include "CaseKey.h"
 #include "OpenTable.h"
+#include "QueueText.h"
 #include "TextArena.h"
 
 #include <cstddef>
@@ -26,9 +29,8 @@ struct AURLItem {
     std::string FullURL;
     // The same without its query.
     std::string BareURL;
-    // The page it was found on (kept, not read again); shared by all links
-    // of that page.
-    std::shared_ptr<const std::string> FoundOn;
+    // The page it was found on (kept, not read again).
+    std::string FoundOn;
 };
 
 class TSpiderQueue {
@@ -42,8 +44,7 @@ class TSpiderQueue {
     // Appends a link unless an entry with the same full address waits
     // (compared exactly) or the address was visited (compared without regard
     // to case); the new entry's index from the front, or -1.
-    int QueueURL(std::string_view fullURL, std::string_view bareURL,
-                 std::shared_ptr<const std::string> foundOn);
+    int QueueURL(std::string_view fullURL, std::string_view bareURL, std::string_view foundOn);
     bool Empty() const { return m_Queue.empty(); }
     std::size_t Size() const { return m_Queue.size(); }
     // The addresses of the entry index places behind the front.
@@ -60,15 +61,20 @@ class TSpiderQueue {
   private:
     // The full address, then the bare one unless it begins the full one.
     struct TEntry {
-        std::unique_ptr<char[]> text;
+        const char* text = nullptr;
+        // Shared by the links of one page; none for the start address.
+        const char* foundOn = nullptr;
+        // The oldest block this entry's texts are in.
+        std::uint32_t keepFrom = 0;
         std::uint32_t fullLength = 0;
-        std::uint32_t bareLength = 0;
-        bool bareSeparate = false;
-        std::shared_ptr<const std::string> foundOn;
-        std::string_view Full() const { return {text.get(), fullLength}; }
+        std::uint32_t bareLength : 31 = 0;
+        std::uint32_t bareSeparate : 1 = 0;
+        std::uint32_t foundOnLength = 0;
+        std::string_view Full() const { return {text, fullLength}; }
         std::string_view Bare() const {
-            return {text.get() + (bareSeparate ? fullLength : 0), bareLength};
+            return {text + (bareSeparate ? fullLength : 0), bareLength};
         }
+        std::string_view FoundOn() const { return {foundOn, foundOnLength}; }
     };
     struct TWaitingKey {
         const TSpiderQueue* queue;
@@ -90,6 +96,13 @@ class TSpiderQueue {
     };
 
     std::deque<TEntry> m_Queue;
+    TQueueText m_Text;
+    // The page the last links were found on, kept once for all of them.
+    const char* m_FoundOn = nullptr;
+    std::uint32_t m_FoundOnLength = 0;
+    std::uint32_t m_FoundOnBlock = 0;
+    // The oldest block the last queued entry refers to.
+    std::uint32_t m_LastKeepFrom = 0;
     // Entries taken so far; an entry's sequence number less this is its index.
     std::uint32_t m_Taken = 0;
     // Waiting entries by sequence number, keyed by their full address.

@@ -51,7 +51,7 @@ inline std::string DumpTree(const TSiteTree& tree, const std::string& base) {
         const TDataRec& d = n.data;
         std::string line = std::string(2 * level, ' ') + "[" + std::to_string(n.icon) + "] " +
                            d.LinkText + " | " + d.FilePath + " | " + d.FolderPath +
-                           (d.IsFolder ? " | folder" : "") + " | " + d.LastMod + "\n";
+                           (d.IsFolder ? " | folder" : "") + " | " + d.LastMod.str() + "\n";
         out += line;
     });
     return base.empty() ? out : Replaced(out, base, "P/");
