@@ -1,5 +1,7 @@
 #include "MapHtml.h"
 
+#include "LargeBuffers.h"
+
 #include <QGuiApplication>
 #include <QPalette>
 #include <cstdio>
@@ -291,6 +293,7 @@ std::string BuildMapHTML(const TMapProfile& profile, const TSiteTree& tree,
 
     MapWriter map;
     map.text.reserve(tree.count() * 160 + 4096);
+    AdviseLargeBuffer(map.text.data(), map.text.capacity());
     if (profile.OutputType() == moutClipboard || profile.OutputType() == moutInsert)
         map.text = MapStyleBlock(profile);
     if (treeFormat) {
@@ -304,6 +307,7 @@ std::string BuildMapHTML(const TMapProfile& profile, const TSiteTree& tree,
     };
     std::vector<Item> items;
     items.reserve(tree.count());
+    AdviseLargeBuffer(items.data(), items.capacity() * sizeof(Item));
     tree.forEachWithLevel([&](TSiteTree::Node& n, int level) { items.push_back({&n, level}); });
 
     int previousLevel = 0, folders = 0;
