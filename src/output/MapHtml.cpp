@@ -281,6 +281,25 @@ void MakeMapPage(const TMapProfile& profile, std::string& map) {
     map += MapPageTail();
 }
 
+namespace {
+
+struct MapItem {
+    const TSiteTree::Node* node;
+    int level;
+};
+
+// Some node below the folder at index i writes a line of the map.
+bool WritesUnder(const std::vector<MapItem>& items, std::size_t i) {
+    for (std::size_t j = i + 1; j < items.size() && items[j].level > items[i].level; ++j) {
+        const int icon = items[j].node->icon;
+        if (icon == iconFolder || icon == iconPage || icon == iconImage)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 std::string BuildMapHTML(const TMapProfile& profile, const TSiteTree& tree,
                          const MapProgress& progress) {
     const TMapOutputFormat format = profile.OutputFormat();
@@ -301,13 +320,9 @@ std::string BuildMapHTML(const TMapProfile& profile, const TSiteTree& tree,
         map.add(kScript);
     }
 
-    struct Item {
-        const TSiteTree::Node* node;
-        int level;
-    };
-    std::vector<Item> items;
+    std::vector<MapItem> items;
     items.reserve(tree.count());
-    AdviseLargeBuffer(items.data(), items.capacity() * sizeof(Item));
+    AdviseLargeBuffer(items.data(), items.capacity() * sizeof(MapItem));
     tree.forEachWithLevel([&](TSiteTree::Node& n, int level) { items.push_back({&n, level}); });
 
     int previousLevel = 0, folders = 0;
@@ -365,6 +380,11 @@ std::string BuildMapHTML(const TMapProfile& profile, const TSiteTree& tree,
             } else {
                 map.add(opening + icon + label);
             }
+            // A list is closed only when a later line stands higher; a folder
+            // with nothing written under it closes its own list here, or the
+            // nodes after it would stand inside it.
+            if (!paragraph && !WritesUnder(items, i))
+                map.add(levelClose);
         } else if (n.icon == iconPage || n.icon == iconImage) {
             std::string_view icon;
             if (profile.AddImages())

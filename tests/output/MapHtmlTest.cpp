@@ -3,6 +3,9 @@
 #include <QGuiApplication>
 #include <QPalette>
 #include <gtest/gtest.h>
+#include <string>
+#include <utility>
+#include <vector>
 
 using namespace tessaly;
 
@@ -152,6 +155,69 @@ TEST(MapHtml, FolderLinksWhenAskedFor) {
     e.profile.setAddImages(false);
     std::string map = BuildMapHTML(e.profile, e.tree);
     EXPECT_EQ(map.rfind("\r\n<ul><b" + SC + "><a href=\"h\">Home</a></b>", 0), 0u) << map;
+}
+
+// A folder with nothing written under it (a crawled folder page without a
+// title, an empty folder) closes its own list: the nodes after it stay at
+// their level, and every list opened is closed.
+TEST(MapHtml, AFolderWithNothingUnderItClosesItsList) {
+    struct Case {
+        const char* name;
+        // Each node: its parent's index in this list (-1: top level), icon.
+        std::vector<std::pair<int, int>> nodes;
+    };
+    const Case cases[] = {
+        {"empty folder, then a page beside it", {{-1, iconFolder}, {0, iconFolder}, {0, iconPage}}},
+        {"empty folder last", {{-1, iconFolder}, {0, iconPage}, {0, iconFolder}}},
+        {"empty folder, then a folder with a page",
+         {{-1, iconFolder}, {0, iconFolder}, {0, iconFolder}, {2, iconPage}}},
+        {"folder holding only a node of another icon",
+         {{-1, iconFolder}, {0, iconFolder}, {1, 7}, {0, iconPage}}},
+        {"empty folders at the top level", {{-1, iconFolder}, {-1, iconFolder}}},
+    };
+    for (TMapOutputFormat format : {mfmtList, mfmtTree}) {
+        for (const Case& c : cases) {
+            TSiteTree tree;
+            std::vector<TSiteTree::Node*> made;
+            for (auto [parent, icon] : c.nodes) {
+                TDataRec r;
+                const std::string number = std::to_string(made.size());
+                r.LinkText = "n";
+                r.LinkText += number;
+                r.LinkURL = "u";
+                r.LinkURL += number;
+                made.push_back(
+                    tree.addItem(parent < 0 ? nullptr : made[std::size_t(parent)], r, icon));
+            }
+            TMapProfile profile;
+            profile.setOutputFormat(format);
+            const std::string map = BuildMapHTML(profile, tree);
+            auto count = [&map](const std::string& what) {
+                std::size_t n = 0;
+                for (std::size_t at = map.find(what); at != std::string::npos;
+                     at = map.find(what, at + 1))
+                    ++n;
+                return n;
+            };
+            EXPECT_EQ(count("<ul"), count("</ul>")) << c.name << "\n" << map;
+        }
+    }
+    // The first case in full: the page stands beside the empty folder.
+    TSiteTree tree;
+    TDataRec r;
+    r.LinkText = "Home";
+    auto* home = tree.addItem(nullptr, r, iconFolder);
+    r.LinkText = "empty";
+    tree.addItem(home, r, iconFolder);
+    r.LinkText = "Page";
+    r.LinkURL = "p";
+    tree.addItem(home, r, iconPage);
+    TMapProfile profile;
+    profile.setAddImages(false);
+    profile.setClassAttribs(false);
+    EXPECT_EQ(BuildMapHTML(profile, tree),
+              lines({"<ul><b>Home</b>", "  <ul><b>empty</b>", "  </ul>",
+                     "  <dt>&nbsp;&nbsp;<a href=\"p\">Page</a></dt>", "</ul>"}));
 }
 
 TEST(MapHtml, ColorToHTML) {
