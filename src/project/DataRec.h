@@ -6,7 +6,9 @@
 
 namespace tessaly {
 
-// One site map item, owned by its node in the site tree.
+// One site map item, owned by its node in the site tree. The fields are
+// ordered largest first: a large site holds a record per item, and padding
+// between them would be paid for each.
 struct TDataRec {
     std::string FilePath;   // local path (folders end in "/") or page address
     std::string LinkText;   // the node's caption
@@ -20,8 +22,6 @@ struct TDataRec {
     // header), not the moment the item was made.
     bool LastModKnown = false;
     bool DeleteMark = false;
-    // The fields are ordered largest first: a large site holds a record per
-    // item, and padding between them would be paid for each.
 };
 
 // Tree icons; the icon is part of an item's meaning.

@@ -41,7 +41,7 @@ class TStampText {
         std::memcpy(m_Text, text.data(), m_Size);
     }
 
-    char m_Text[kCapacity];
+    char m_Text[kCapacity] = {};
     unsigned char m_Size = 0;
 };
 
