@@ -31,7 +31,7 @@ void TfrmSiteMapMain::tvMapChange() {
     }
     const TDataRec& d = SelectedNode()->data;
     QString pri = QLocale().toString(d.Priority, 'g', QLocale::FloatingPointShortest);
-    lblLinkFileName->setText(qs(d.FilePath) + "  [Change Freq: " +
+    lblLinkFileName->setText(qs(d.Path()) + "  [Change Freq: " +
                              ChangeFreqStatusWord(d.ChangeFreq) + " Pri: " + pri + "]");
 }
 
@@ -73,7 +73,7 @@ void TfrmSiteMapMain::tvMapNodeContextMenu(const QPoint& pos) {
 void TfrmSiteMapMain::AddFolderToIgnoreList() {
     if (!ContextNode)
         return;
-    IgnoreFolderList.push_back(ContextNode->data.FolderPath);
+    IgnoreFolderList.push_back(ContextNode->data.FolderPath.str());
     Profile.setIgnoreFolders(JoinLines(IgnoreFolderList));
     TSiteTree::Node* n = ContextNode;
     ContextNode = nullptr;
@@ -83,7 +83,7 @@ void TfrmSiteMapMain::AddFolderToIgnoreList() {
 void TfrmSiteMapMain::AddFileToIgnoreList() {
     if (!ContextNode)
         return;
-    IgnoreFileList.push_back(LowerCase(ContextNode->data.FilePath));
+    IgnoreFileList.push_back(LowerCase(ContextNode->data.Path()));
     Profile.setIgnoreFiles(JoinLines(IgnoreFileList));
     TSiteTree::Node* n = ContextNode;
     ContextNode = nullptr;

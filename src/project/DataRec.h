@@ -1,5 +1,6 @@
 #pragma once
 #include "ChangeFreq.h"
+#include "SharedText.h"
 #include "StampText.h"
 
 #include <string>
@@ -10,10 +11,13 @@ namespace tessaly {
 // ordered largest first: a large site holds a record per item, and padding
 // between them would be paid for each.
 struct TDataRec {
-    std::string FilePath;   // local path (folders end in "/") or page address
+    // The local path (folders end in "/"). A crawled page's path is its
+    // address, which LinkURL already holds: there it stays empty, so the
+    // address is kept once. Read it through Path().
+    std::string FilePath;
     std::string LinkText;   // the node's caption
-    std::string FolderPath; // the item's folder, with a trailing "/"
     std::string LinkURL;    // the address written to the site maps
+    TSharedText FolderPath; // the item's folder, with a trailing "/"
     TStampText LastMod;     // W3C date-time stamp
     double Priority = 0.5;
     ChangeFreqType ChangeFreq = cfMonthly;
@@ -22,6 +26,9 @@ struct TDataRec {
     // header), not the moment the item was made.
     bool LastModKnown = false;
     bool DeleteMark = false;
+
+    // The local path, or the address of a crawled page.
+    const std::string& Path() const { return FilePath.empty() ? LinkURL : FilePath; }
 };
 
 // Tree icons; the icon is part of an item's meaning.

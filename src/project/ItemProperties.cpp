@@ -25,9 +25,12 @@ bool EditItemProperties(TSiteTree& tree, const TMapProfile& profile, TSiteTree::
                         const EditSiteMapItemFn& dialog) {
     if (item) {
         TDataRec& d = item->data;
-        auto edit = dialog(d.FilePath, d.LinkText, d.LinkURL, d.ChangeFreq, d.Priority);
+        auto edit = dialog(d.Path(), d.LinkText, d.LinkURL, d.ChangeFreq, d.Priority);
         if (!edit)
             return false;
+        // A crawled page's path is its address until the address is edited.
+        if (d.FilePath.empty())
+            d.FilePath = d.LinkURL;
         d.LinkText = edit->linkText;
         d.LinkURL = edit->linkURL;
         d.ChangeFreq = edit->changeFreq;

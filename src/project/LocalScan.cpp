@@ -123,15 +123,22 @@ TSiteTree::Node* TLocalScan::AddLocalItem(const std::string& path, bool isFolder
         icon = iconFolder;
     } else {
         r.LinkText = PageTitle(path, folderFd);
-        r.FolderPath = ExtractFilePath(path);
+        parentKey = ExtractFilePath(path);
         r.LinkURL = LocalURL(path);
         r.LastMod = W3CDateTime(mtime ? *mtime : FileTime(path));
         r.LastModKnown = true;
-        parentKey = r.FolderPath;
         icon = MatchesFileTypes(path, kImageTypes) ? iconImage : iconPage;
     }
+    TSiteTree::Node* parent = FindFolderItem(parentKey);
+    if (!isFolder) {
+        // The pages of a folder share its item's copy of the folder's path.
+        if (parent && parent->data.FolderPath == parentKey)
+            r.FolderPath = parent->data.FolderPath;
+        else
+            r.FolderPath = parentKey;
+    }
     std::string folderKey = r.FolderPath;
-    TSiteTree::Node* node = tree_.addItem(FindFolderItem(parentKey), std::move(r), icon);
+    TSiteTree::Node* node = tree_.addItem(parent, std::move(r), icon);
     folderItems_.try_emplace(folderKey, node);
     return node;
 }

@@ -47,6 +47,22 @@ TEST(ItemProperties, OneItemTakesTheEditAndAFolderAddressMakesAFolderItem) {
     EXPECT_EQ(f.b->icon, iconFolder);
 }
 
+TEST(ItemProperties, ACrawledPageKeepsItsAddressAsPathWhenItsLinkIsEdited) {
+    // A crawled page holds its address once, as its link; the path shown
+    // must stay the address it was found under after the link changes.
+    Fixture f;
+    f.b->data.FilePath.clear();
+    f.b->data.LinkURL = "http://x/b.html";
+    std::string shownLabel;
+    EditItemProperties(f.tree, f.profile, f.b, {f.b}, [&](const std::string& label, auto&&...) {
+        shownLabel = label;
+        return ItemEdit{"b", "http://x/moved.html", cfDaily, 0.7, false, false};
+    });
+    EXPECT_EQ(shownLabel, "http://x/b.html");
+    EXPECT_EQ(f.b->data.Path(), "http://x/b.html");
+    EXPECT_EQ(f.b->data.LinkURL, "http://x/moved.html");
+}
+
 TEST(ItemProperties, CancelChangesNothing) {
     Fixture f;
     EXPECT_FALSE(EditItemProperties(f.tree, f.profile, f.b, {f.b},

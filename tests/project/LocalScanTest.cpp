@@ -1,5 +1,6 @@
 #include "LocalScan.h"
 #include "FileFinder.h"
+#include "SharedFolderPaths.h"
 
 #include <QTemporaryDir>
 #include <algorithm>
@@ -108,6 +109,7 @@ TEST_F(LocalSite, BuildsTheTreeOfTheSite) {
                       "    photo.png | 2 | http://www.example.com/pics/photo.png\n");
     EXPECT_EQ(found, 8);
     EXPECT_EQ(rec.count, 8);
+    EXPECT_TRUE(FolderPathsAreShared(tree));
 }
 
 TEST_F(LocalSite, LogsEveryFolderAndMatchingFile) {

@@ -63,14 +63,15 @@ void TSpiderTree::IndexTree() {
     m_FolderMemo.clear();
     // In tree order the first node of each folder address comes first.
     m_Tree.forEach([this](Node& n) {
-        m_FirstByFolder.try_emplace(n.data.FolderPath, &n);
-        m_FirstChild.try_emplace(TChildKey{n.parent, n.data.FolderPath}, &n);
+        const std::string& folder = n.data.FolderPath;
+        m_FirstByFolder.try_emplace(folder, &n);
+        m_FirstChild.try_emplace(TChildKey{n.parent, folder}, &n);
     });
 }
 
 TSiteTree::Node* TSpiderTree::Add(Node* parent, TDataRec data, int icon) {
     Node* node = m_Tree.addItem(parent, std::move(data), icon);
-    std::string_view folder = node->data.FolderPath;
+    std::string_view folder = node->data.FolderPath.str();
     auto [first, made] = m_FirstByFolder.try_emplace(folder, node);
     if (!made && IsBefore(node, first->second)) {
         first->second = node;
@@ -88,9 +89,13 @@ TSiteTree::Node* TSpiderTree::FirstWithFolder(std::string_view key) const {
 TDataRec TSpiderTree::Record(const std::string& key, const std::string& text, bool isFolder,
                              const std::string& folder, const std::string& lastMod) const {
     TDataRec r;
-    r.FilePath = key;
+    // The page's path is its address, kept once in LinkURL.
     r.LinkText = text;
-    r.FolderPath = folder;
+    // The items of a folder share one copy of its path.
+    if (const Node* known = FirstWithFolder(folder))
+        r.FolderPath = known->data.FolderPath;
+    else
+        r.FolderPath = folder;
     r.IsFolder = isFolder;
     r.LinkURL = key;
     r.LastMod = lastMod;

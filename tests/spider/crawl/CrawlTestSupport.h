@@ -50,7 +50,7 @@ inline std::string DumpTree(const TSiteTree& tree, const std::string& base) {
     tree.forEachWithLevel([&](TSiteTree::Node& n, int level) {
         const TDataRec& d = n.data;
         std::string line = std::string(2 * level, ' ') + "[" + std::to_string(n.icon) + "] " +
-                           d.LinkText + " | " + d.FilePath + " | " + d.FolderPath +
+                           d.LinkText + " | " + d.Path() + " | " + d.FolderPath.str() +
                            (d.IsFolder ? " | folder" : "") + " | " + d.LastMod.str() + "\n";
         out += line;
     });

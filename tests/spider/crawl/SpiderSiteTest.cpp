@@ -5,6 +5,7 @@
 #include "FileRoutines.h"
 #include "MapHtml.h"
 #include "OutputRun.h"
+#include "SharedFolderPaths.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -143,11 +144,12 @@ TEST_P(SpiderSite, CrawlGivesTheTreeTheCountAndTheLog) {
     EXPECT_TRUE(spider.StartPageError().empty());
     EXPECT_FALSE(spider.SpiderRunning());
     tree.forEach([](TSiteTree::Node& n) {
-        EXPECT_EQ(n.data.LinkURL, n.data.FilePath);
+        EXPECT_EQ(n.data.LinkURL, n.data.Path());
         EXPECT_EQ(n.data.ChangeFreq, cfWeekly);
         EXPECT_EQ(n.data.Priority, 0.7);
         EXPECT_FALSE(n.data.DeleteMark);
     });
+    EXPECT_TRUE(FolderPathsAreShared(tree));
     // Each page requested once, in the order of the queue; the folder
     // address without its slash was sent on to the one with it.
     std::vector<std::string> logged;
