@@ -14,6 +14,10 @@ TEST(UnicodeText, Utf8RoundTripAndReplacement) {
     // Unpaired surrogates from numeric references.
     EXPECT_EQ(Utf16ToUtf8(std::u16string{u'a', 0xD800, u'b', 0xDC00}), "a\xEF\xBF\xBD"
                                                                        "b\xEF\xBF\xBD");
+    // The longest outcome a unit can give, a high surrogate last, nothing.
+    EXPECT_EQ(Utf16ToUtf8(u"\u20AC\u20AC"), "\xE2\x82\xAC\xE2\x82\xAC");
+    EXPECT_EQ(Utf16ToUtf8(std::u16string{u'x', 0xD83D}), "x\xEF\xBF\xBD");
+    EXPECT_EQ(Utf16ToUtf8(u""), "");
 }
 
 TEST(UnicodeText, CaseInsensitiveAsciiComparison) {
