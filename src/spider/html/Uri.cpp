@@ -111,6 +111,10 @@ bool TUri::Parse(std::u16string_view text) {
 
 std::u16string TUri::Compose() const {
     std::u16string out;
+    // One block for the whole: links are composed several times each.
+    out.reserve(Scheme.Value.size() + User.Value.size() + Password.Value.size() +
+                Host.Value.size() + Port.Value.size() + Path.size() + Query.Value.size() +
+                Fragment.Value.size() + 8);
     if (Scheme.Present) {
         out += Scheme.Value;
         out += u':';
