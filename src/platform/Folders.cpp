@@ -77,7 +77,16 @@ std::string SpecialFolder(int csidl) {
 }
 
 std::string DesktopFolder() {
-    return SpecialFolder(CSIDL_DESKTOPDIRECTORY);
+    // Without a desktop folder (a server, a desktop that has none) every
+    // file placed there by default would fail to be written: the home
+    // folder stands in, as it does for a missing XDG user folder.
+    std::string desktop = SpecialFolder(CSIDL_DESKTOPDIRECTORY);
+    if (desktop.empty() || QFileInfo(QString::fromStdString(desktop)).isDir())
+        return desktop;
+    std::string home = toStd(QDir::homePath());
+    while (home.size() > 1 && home.back() == '/')
+        home.pop_back();
+    return home;
 }
 
 void setProgramFolderForTests(const std::string& folder) {

@@ -26,6 +26,7 @@ std::string ConfigFolder();
 std::string DataFolder();
 // A special folder's path without a trailing "/", or empty when unknown.
 std::string SpecialFolder(int csidl);
+// The desktop folder, or the home folder when there is no desktop folder.
 std::string DesktopFolder();
 
 // Tests point these at temporary folders; empty restores the real ones.
