@@ -3,6 +3,7 @@
 #include "Clock.h"
 #include "DateStamp.h"
 #include "FileRoutines.h"
+#include "LargeBuffers.h"
 #include "TextRoutines.h"
 
 #include <QByteArray>
@@ -67,14 +68,27 @@ class ViewSet {
         std::size_t capacity = 16;
         while (capacity < expected * 2)
             capacity *= 2;
+        // Every insert lands at a random place in the slots: on huge pages
+        // a million addresses do not miss the address cache at each one.
+        slots_.reserve(capacity);
+        AdviseLargeBuffer(slots_.data(), capacity * sizeof(std::uint64_t));
         slots_.assign(capacity, 0);
         keys_.reserve(expected);
+        AdviseLargeBuffer(keys_.data(), expected * sizeof(std::string_view));
     }
-    // Adds the text; false when an equal text is already there.
-    bool insert(std::string_view text) {
+    static std::uint64_t hash(std::string_view text) { return std::hash<std::string_view>{}(text); }
+    // Asks for the slot where the text of this hash will be looked for, so
+    // that a few lookups ahead the slot is in cache: each lookup lands at a
+    // random place in a table far larger than the cache, and the wait for
+    // it was most of the sitemap's time.
+    void prefetch(std::uint64_t hash) const {
+        __builtin_prefetch(&slots_[hash & (slots_.size() - 1)], 1);
+    }
+    // Adds the text, whose hash is given; false when an equal text is
+    // already there.
+    bool insert(std::string_view text, std::uint64_t hash) {
         if ((keys_.size() + 1) * 2 > slots_.size())
             grow();
-        const std::uint64_t hash = std::hash<std::string_view>{}(text);
         const std::uint64_t tag = hash >> 32;
         const std::size_t mask = slots_.size() - 1;
         for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
@@ -157,16 +171,7 @@ void WriteSitemapUrlsets(const TSiteTree& tree, const SitemapFormat& format,
     std::deque<std::string> folded;
     double lastPriority = -1;
     std::string lastPriorityText;
-    const TSiteTree::Node* first = tree.firstItem();
-    tree.forEach([&](TSiteTree::Node& n) {
-        if (&n != first && n.icon == iconFolder)
-            return;
-        const TDataRec& d = n.data;
-        std::string_view key = d.LinkURL;
-        if (!isFoldedAscii(d.LinkURL))
-            key = folded.emplace_back(caseKey(d.LinkURL));
-        if (!seen.insert(key))
-            return;
+    auto writeItem = [&](const TDataRec& d) {
         if (d.Priority != lastPriority) {
             lastPriority = d.Priority;
             lastPriorityText = PriorityText(d.Priority);
@@ -209,7 +214,39 @@ void WriteSitemapUrlsets(const TSiteTree& tree, const SitemapFormat& format,
             sink(out);
             out.clear();
         }
+    };
+
+    // Items are taken a few at a time: the slots of their addresses are
+    // asked for first, then each is looked up and written in tree order.
+    struct Pending {
+        const TDataRec* data;
+        std::string_view key;
+        std::uint64_t hash;
+    };
+    constexpr std::size_t kAhead = 16;
+    std::vector<Pending> pending;
+    pending.reserve(kAhead);
+    auto writePending = [&] {
+        for (const Pending& p : pending)
+            if (seen.insert(p.key, p.hash))
+                writeItem(*p.data);
+        pending.clear();
+    };
+    const TSiteTree::Node* first = tree.firstItem();
+    tree.forEach([&](TSiteTree::Node& n) {
+        if (&n != first && n.icon == iconFolder)
+            return;
+        const TDataRec& d = n.data;
+        std::string_view key = d.LinkURL;
+        if (!isFoldedAscii(d.LinkURL))
+            key = folded.emplace_back(caseKey(d.LinkURL));
+        const std::uint64_t hash = ViewSet::hash(key);
+        seen.prefetch(hash);
+        pending.push_back({&d, key, hash});
+        if (pending.size() == kAhead)
+            writePending();
     });
+    writePending();
     out += footer;
     sink(out);
 }

@@ -61,6 +61,33 @@ TEST(XmlSitemap, WrittenItemsFoldersDuplicatesAndEncoding) {
                   kTail);
 }
 
+TEST(XmlSitemap, EachAddressOnceInTreeOrderAcrossALargeTree) {
+    // Addresses are looked up a few at a time; repeats right after their
+    // first, far from it, and in other letter case must still go, and the
+    // order must stay the tree's.
+    TSiteTree t;
+    auto* home = t.addItem(nullptr, rec("http://x/"), iconFolder);
+    std::vector<std::string> added, expected = {"http://x/"};
+    for (int i = 0; i < 60; ++i)
+        added.push_back("http://x/p" + std::to_string(i) + ".html");
+    added[16] = added[15];
+    added[17] = added[16];
+    added[33] = "HTTP://X/P32.HTML";
+    added[47] = added[3];
+    added[59] = "http://x/";
+    for (std::size_t i = 0; i < added.size(); ++i) {
+        t.addItem(home, rec(added[i]), iconPage);
+        if (i != 16 && i != 17 && i != 33 && i != 47 && i != 59)
+            expected.push_back(added[i]);
+    }
+    const std::string xml = BuildGoogleSiteMap(t, kGoogle084);
+    std::vector<std::string> written;
+    for (std::size_t at = xml.find("<loc>"); at != std::string::npos;
+         at = xml.find("<loc>", at + 1))
+        written.push_back(xml.substr(at + 5, xml.find("</loc>", at) - at - 5));
+    EXPECT_EQ(written, expected);
+}
+
 TEST(XmlSitemap, PriorityTextIgnoresTheLocale) {
     std::string old = std::setlocale(LC_NUMERIC, nullptr);
     std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
