@@ -119,6 +119,10 @@ std::string Utf16ToUtf8(std::u16string_view text) {
         }
     }
     out.resize(static_cast<size_t>(p - out.data()));
+    // A long text (a title that never ends) does not keep three times its
+    // room; a short one is not worth the copy.
+    if (out.capacity() > 4096 && out.capacity() > 2 * out.size())
+        out.shrink_to_fit();
     return out;
 }
 
