@@ -2,9 +2,7 @@
 // An unchangeable text that copies share: the items of one folder hold one
 // copy of the folder's path between them instead of one each, which on a
 // large site is a heap block less per item.
-#include <cstddef>
 #include <memory>
-#include <ostream>
 #include <string>
 #include <string_view>
 
@@ -13,24 +11,17 @@ namespace tessaly {
 class TSharedText {
   public:
     TSharedText() = default;
-    explicit TSharedText(std::string text) { assign(std::move(text)); }
     TSharedText& operator=(std::string text) {
         assign(std::move(text));
         return *this;
     }
-    TSharedText& operator=(const char* text) { return *this = std::string(text); }
 
     const std::string& str() const { return m_Text ? *m_Text : Empty(); }
     operator const std::string&() const { return str(); }
-    bool empty() const { return !m_Text; }
-    std::size_t size() const { return str().size(); }
     // Whether the two hold one and the same copy.
     bool SharesWith(const TSharedText& other) const { return m_Text == other.m_Text; }
 
     friend bool operator==(const TSharedText& a, std::string_view b) { return a.str() == b; }
-    friend std::ostream& operator<<(std::ostream& out, const TSharedText& text) {
-        return out << text.str();
-    }
 
   private:
     void assign(std::string text) {
