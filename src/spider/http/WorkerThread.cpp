@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <sched.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <thread>
@@ -33,6 +34,8 @@ struct TWorkerHost {
     // The nice value the thread was created with, and the one it has.
     int BaseNice = 0;
     int Nice = 0;
+    // The scheduling policy the thread has (SCHED_OTHER when it starts).
+    int Policy = SCHED_OTHER;
 };
 
 // A procedure handed to the user-interface thread. One the worker waits for
@@ -151,8 +154,25 @@ int WantedNice(const TWorkerHost& host, int priority) {
     return std::clamp(host.BaseNice + NiceDelta(priority), -20, 19);
 }
 
+// A worker at normal priority or below never preempts the thread it wakes
+// up beside (the user-interface thread, above all): it runs when that thread
+// sleeps or its time slice ends. A worker's runs mostly wait on the network,
+// and a crawl wakes one for every page; preempting on each of those wake-ups
+// costs more than it saves. Higher priorities keep the usual wake-up rules.
+int WantedPolicy(int priority) {
+    return priority <= tpNormal ? SCHED_BATCH : SCHED_OTHER;
+}
+
 // Under the host's lock, once its thread has started.
 void ApplyPriority(TWorkerHost& host, int priority) {
+    const int policy = WantedPolicy(priority);
+    if (policy != host.Policy) {
+        // Switching between these two policies needs no privileges; the nice
+        // value is kept.
+        sched_param param{};
+        if (::sched_setscheduler(host.Tid, policy, &param) == 0)
+            host.Policy = policy;
+    }
     const int wanted = WantedNice(host, priority);
     if (wanted == host.Nice)
         return;

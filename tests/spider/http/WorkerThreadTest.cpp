@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <memory>
+#include <sched.h>
 #include <stdexcept>
 #include <string>
 #include <sys/resource.h>
@@ -54,15 +55,18 @@ TEST(WorkerThread, Priority_IsAppliedToTheThreadOfEachRun) {
     };
     int seen = 1000;
     int seenAfterChange = 1000;
+    int seenPolicy = -1;
     bool changeWhileRunning = false;
     worker.OnExecute = [&](TEventWorkerThread& t) {
         seen = nice();
+        seenPolicy = ::sched_getscheduler(0);
         if (changeWhileRunning)
             t.RunInUIThread([&] { worker.SetPriority(tpLower); });
         seenAfterChange = nice();
     };
     // Runs one after another on one component: each starts at its own
-    // priority whatever the one before it had, higher or lower.
+    // priority whatever the one before it had, higher or lower. Workers at
+    // normal priority and below do not preempt the threads they wake beside.
     struct Case {
         TThreadPriority priority;
         int nice;
@@ -80,6 +84,16 @@ TEST(WorkerThread, Priority_IsAppliedToTheThreadOfEachRun) {
         ASSERT_TRUE(worker.Start(nullptr, true, 0));
         EXPECT_EQ(seen, std::min(c.nice, 19));
         EXPECT_EQ(seenAfterChange, c.changeWhileRunning ? std::min(base + 5, 19) : seen);
+        EXPECT_EQ(seenPolicy, SCHED_BATCH);
+    }
+    // Above normal the usual wake-up rules hold (the nice value a user may
+    // lack the right to raise is not looked at here), and back at normal the
+    // worker defers again.
+    for (const TThreadPriority priority : {tpHigher, tpNormal}) {
+        SCOPED_TRACE(testing::Message() << "priority " << priority);
+        worker.SetPriority(priority);
+        ASSERT_TRUE(worker.Start(nullptr, true, 0));
+        EXPECT_EQ(seenPolicy, priority == tpHigher ? SCHED_OTHER : SCHED_BATCH);
     }
     worker.SetPriority(static_cast<TThreadPriority>(42));
     EXPECT_EQ(worker.Priority(), tpNormal);
