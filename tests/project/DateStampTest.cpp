@@ -1,4 +1,5 @@
 #include "DateStamp.h"
+#include "ZoneScope.h"
 
 #include <QTemporaryFile>
 #include <QTimeZone>
@@ -9,29 +10,6 @@
 #include <sys/stat.h>
 
 using namespace tessaly;
-
-namespace {
-// Runs with the C library's zone set to tz, restoring the old one after.
-class ZoneScope {
-  public:
-    explicit ZoneScope(const char* tz) {
-        if (const char* old = std::getenv("TZ"))
-            old_ = old;
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    ~ZoneScope() {
-        if (old_.empty())
-            unsetenv("TZ");
-        else
-            setenv("TZ", old_.c_str(), 1);
-        tzset();
-    }
-
-  private:
-    std::string old_;
-};
-} // namespace
 
 TEST(DateStamp, ZoneOffsetTextForOffsets) {
     struct Case {

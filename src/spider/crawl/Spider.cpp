@@ -100,7 +100,7 @@ std::string TSpider::PageStamp() {
         // Pages of a site often share their date: the last stamp is reused.
         const TDateTime modified = m_Current->LastModified();
         if (modified != m_StampOf || m_Stamp.empty()) {
-            m_Stamp = W3CDateTime(DateTimeToQt(modified));
+            m_Stamp = W3CDateTime(DateTimeToTime(modified));
             m_StampOf = modified;
         }
         return m_Stamp;

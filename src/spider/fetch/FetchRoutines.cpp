@@ -4,6 +4,7 @@
 #include "Uri.h"
 
 #include <cmath>
+#include <ctime>
 
 namespace tessaly {
 
@@ -219,6 +220,37 @@ QDateTime DateTimeToQt(TDateTime value) {
     // The wall-clock time of that day, whatever daylight saving does to it.
     return QDateTime(QDate(1899, 12, 30).addDays(static_cast<qint64>(days)),
                      QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms)));
+}
+
+std::time_t DateTimeToTime(TDateTime value) {
+    const double days = std::floor(value);
+    long long ms = std::llround((value - days) * 86400000.0);
+    long long day = static_cast<long long>(days);
+    if (ms >= 86400000) {
+        day += 1;
+        ms -= 86400000;
+    }
+    // The wall clock read as if it were UTC; 25569 is 1970-01-01.
+    const long long wall = (day - 25569) * 86400 + ms / 1000;
+    // The zone offset found last is tried first, then the one in force at
+    // that guess; a guess holds when its own offset gives back the wall
+    // clock. Pages of a site mostly share one offset.
+    static thread_local long lastOffset = 0;
+    auto holds = [wall](long offset, long& found) {
+        const std::time_t guess = static_cast<std::time_t>(wall - offset);
+        std::tm tm{};
+        if (!localtime_r(&guess, &tm))
+            return false;
+        found = tm.tm_gmtoff;
+        return found == offset;
+    };
+    long found = 0;
+    if (holds(lastOffset, found) || holds(found, found)) {
+        lastOffset = found;
+        return static_cast<std::time_t>(wall - found);
+    }
+    // A wall clock that a change to summer time skips.
+    return static_cast<std::time_t>(DateTimeToQt(value).toSecsSinceEpoch());
 }
 
 TDateTime QtToDateTime(const QDateTime& value) {

@@ -3,6 +3,7 @@
 #include "HttpDate.h"
 
 #include <QDateTime>
+#include <ctime>
 #include <string>
 #include <string_view>
 
@@ -29,5 +30,11 @@ std::string ContentTypeCharSet(std::string_view contentType);
 // A TDateTime (local, naive) as a local QDateTime, and back.
 QDateTime DateTimeToQt(TDateTime value);
 TDateTime QtToDateTime(const QDateTime& value);
+// A TDateTime (local, naive) as seconds since the epoch: the moment whose
+// local wall clock it is, as DateTimeToQt(value).toSecsSinceEpoch() gives
+// it, but without reading the zone data again for every value (a crawl
+// makes one per page). Within the hour a change back from summer time
+// repeats, either of its two moments may come.
+std::time_t DateTimeToTime(TDateTime value);
 
 } // namespace tessaly

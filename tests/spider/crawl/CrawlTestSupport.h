@@ -6,6 +6,7 @@
 #include "NginxServer.h"
 #include "Spider.h"
 #include "SpiderReporter.h"
+#include "ZoneScope.h"
 
 #include <QDateTime>
 #include <QTimeZone>
@@ -58,24 +59,9 @@ inline std::string DumpTree(const TSiteTree& tree, const std::string& base) {
 }
 
 // The zone the stamps are read in, for the time of a test.
-class UtcZone {
+class UtcZone : public ZoneScope {
   public:
-    UtcZone() {
-        if (const char* old = std::getenv("TZ"))
-            m_Old = old;
-        ::setenv("TZ", "UTC", 1);
-        ::tzset();
-    }
-    ~UtcZone() {
-        if (m_Old.empty())
-            ::unsetenv("TZ");
-        else
-            ::setenv("TZ", m_Old.c_str(), 1);
-        ::tzset();
-    }
-
-  private:
-    std::string m_Old;
+    UtcZone() : ZoneScope("UTC") {}
 };
 
 // The moment the tests' clock stands at, and the stamp of it.

@@ -1,5 +1,6 @@
 // The fetcher's address and status routines.
 #include "FetchRoutines.h"
+#include "ZoneScope.h"
 
 #include <gtest/gtest.h>
 
@@ -59,4 +60,29 @@ TEST(FetchRoutines, DateTimeRoundTripKeepsTheWallClock) {
     EXPECT_EQ(DateTimeToQt(v), QDateTime(QDate(2021, 3, 27), QTime(2, 30, 15)));
     EXPECT_EQ(DateTimeToQt(QtToDateTime(QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5)))),
               QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5)));
+}
+
+TEST(FetchRoutines, DateTimeAsMomentAgreesWithTheLocalClockAcrossZonesAndChanges) {
+    auto value = [](int y, int mo, int d, int h, int mi, int s, int ms = 0) {
+        const double days = QDate(1899, 12, 30).daysTo(QDate(y, mo, d));
+        return days + (((h * 60 + mi) * 60 + s) * 1000 + ms) / 86400000.0;
+    };
+    // Winter and summer one after another (the offset found last must not
+    // stick), both ends of a change, the hour a change to summer time skips,
+    // a half-hour zone, and the years far from now.
+    const TDateTime values[] = {
+        value(2026, 1, 15, 12, 0, 0),    value(2026, 7, 15, 12, 0, 0, 999),
+        value(2026, 1, 15, 23, 59, 59),  value(2026, 3, 29, 1, 59, 59),
+        value(2026, 3, 29, 2, 30, 0),    value(2026, 3, 29, 3, 0, 0),
+        value(2026, 3, 8, 2, 30, 0),     value(2026, 10, 4, 1, 45, 0),
+        value(1970, 1, 1, 0, 0, 0),      value(1901, 12, 14, 0, 0, 0),
+        value(2099, 12, 31, 23, 59, 59),
+    };
+    for (const char* zone :
+         {"UTC", "Europe/Berlin", "America/New_York", "Australia/Lord_Howe", "Asia/Kolkata"}) {
+        ZoneScope scope(zone);
+        for (const TDateTime v : values)
+            EXPECT_EQ(DateTimeToTime(v), DateTimeToQt(v).toSecsSinceEpoch())
+                << zone << " " << DateTimeToQt(v).toString(Qt::ISODate).toStdString();
+    }
 }

@@ -2,6 +2,7 @@
 // conversion to local time with the offset of the date itself.
 
 #include "HttpDate.h"
+#include "ZoneScope.h"
 
 #include <gtest/gtest.h>
 
@@ -11,27 +12,6 @@
 #include <string>
 
 namespace {
-
-// Runs the test body under a given TZ and puts the old one back.
-class ZoneScope {
-  public:
-    explicit ZoneScope(const char* zone) {
-        if (const char* old = std::getenv("TZ"))
-            m_Old = old;
-        ::setenv("TZ", zone, 1);
-        ::tzset();
-    }
-    ~ZoneScope() {
-        if (m_Old)
-            ::setenv("TZ", m_Old->c_str(), 1);
-        else
-            ::unsetenv("TZ");
-        ::tzset();
-    }
-
-  private:
-    std::optional<std::string> m_Old;
-};
 
 // The moment in UTC, as seconds, of a parsed value (undoing the local shift
 // with the same zone rules).
