@@ -201,8 +201,8 @@ TDateTime TFileFetcher::LastModified() {
 
 const std::vector<std::string>& TFileFetcher::PageLinks() {
     if (m_PageLinks.empty())
-        for (const auto& link : m_FollowedLinks)
-            m_PageLinks.push_back(link.second);
+        for (int i = 0; i < LinkCount(); ++i)
+            m_PageLinks.emplace_back(Link(i).second);
     return m_PageLinks;
 }
 
@@ -210,8 +210,8 @@ const std::vector<std::string>& TFileFetcher::FollowList() {
     // The bare address of every followed link: made when first asked for.
     if (m_FollowList.size() != m_FollowedLinks.size()) {
         m_FollowList.clear();
-        for (const auto& link : m_FollowedLinks)
-            m_FollowList.push_back(link.second);
+        for (int i = 0; i < LinkCount(); ++i)
+            m_FollowList.emplace_back(Link(i).second);
     }
     return m_FollowList;
 }
@@ -234,6 +234,7 @@ void TFileFetcher::ResetPage() {
     Redirected = false;
     m_PageLinks.clear();
     m_FollowedLinks.clear();
+    m_LinkText.clear();
     m_FollowList.clear();
     m_NonFollowList.clear();
 }
@@ -470,23 +471,32 @@ void TFileFetcher::HandleLink(html::THtmlLinksPlugin& plugin, std::u16string& li
     if (!parsed)
         uri.Parse(resolved);
     bool followed = false;
-    std::string recorded;
+    std::string& recorded = m_Recorded;
+    recorded.clear();
     if (uri.Query.Present && !uri.Query.Value.empty() && QueryHasFollowPart(uri.Query.Value)) {
         uri.ClearFragment();
-        recorded = Utf16ToUtf8(uri.Compose());
+        uri.ComposeTo(m_Composed);
+        html::AppendUtf8(recorded, m_Composed);
     } else {
         uri.ClearQuery();
         uri.ClearFragment();
-        recorded = Utf16ToUtf8(uri.Compose());
+        uri.ComposeTo(m_Composed);
+        html::AppendUtf8(recorded, m_Composed);
         followed = uri.Scheme.Present &&
                    (uri.Scheme.Value == u"http" || uri.Scheme.Value == u"https") &&
                    !MatchesFileTypes(recorded, LinkSkipMask);
     }
     // 5
-    if (followed)
-        m_FollowedLinks.emplace_back(Utf16ToUtf8(resolved), recorded);
-    else
+    if (followed) {
+        TLinkSpan& link = m_FollowedLinks.emplace_back();
+        link.full = m_LinkText.size();
+        html::AppendUtf8(m_LinkText, resolved);
+        link.bare = m_LinkText.size();
+        m_LinkText += recorded;
+        link.end = m_LinkText.size();
+    } else {
         m_NonFollowList.push_back(recorded);
+    }
     // 6
     if (OnLink)
         OnLink(this, tag ? Utf16ToUtf8(tag->Html()) : std::string(), Utf16ToUtf8(resolved),
@@ -496,9 +506,9 @@ void TFileFetcher::HandleLink(html::THtmlLinksPlugin& plugin, std::u16string& li
 void TFileFetcher::GetLink(int index, std::string& fullURL, std::string& bareURL) const {
     if (index < 0 || index >= LinkCount())
         throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
-    const auto& link = m_FollowedLinks[static_cast<size_t>(index)];
-    fullURL = link.first;
-    bareURL = link.second;
+    const auto [full, bare] = Link(index);
+    fullURL = full;
+    bareURL = bare;
 }
 
 } // namespace tessaly

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -128,9 +129,13 @@ class TFileFetcher {
     // page, in document order; raises std::out_of_range
     // "List index out of bounds (%d)" for an index outside the list.
     void GetLink(int index, std::string& fullURL, std::string& bareURL) const;
-    // The same without copies, for an index within the list.
-    const std::pair<std::string, std::string>& Link(int index) const {
-        return m_FollowedLinks[static_cast<size_t>(index)];
+    // The same without copies, for an index within the list; valid until
+    // the next fetch.
+    std::pair<std::string_view, std::string_view> Link(int index) const {
+        const TLinkSpan& link = m_FollowedLinks[static_cast<size_t>(index)];
+        const std::string_view text = m_LinkText;
+        return {text.substr(link.full, link.bare - link.full),
+                text.substr(link.bare, link.end - link.bare)};
     }
 
     THttpClient& HttpClient() { return *m_Client; }
@@ -170,8 +175,17 @@ class TFileFetcher {
     // Whether the body of a content type is downloaded, by the settings of
     // the running fetch.
     std::function<bool(const std::string&)> m_BodyWanted;
-    // The followed links as (full, bare) pairs, converted to 8-bit text once.
-    std::vector<std::pair<std::string, std::string>> m_FollowedLinks;
+    // The followed links of the page: each one's full and bare address,
+    // converted to 8-bit text once, stand one after the other in m_LinkText
+    // (one buffer for the page, kept between pages).
+    struct TLinkSpan {
+        std::size_t full, bare, end;
+    };
+    std::vector<TLinkSpan> m_FollowedLinks;
+    std::string m_LinkText;
+    // The bare address of the link being handled, and composed addresses.
+    std::string m_Recorded;
+    std::u16string m_Composed;
     std::vector<std::string> m_PageLinks;
     std::vector<std::string> m_FollowList;
     std::vector<std::string> m_NonFollowList;

@@ -143,6 +143,9 @@ void THtmlParser::ParseStartTag(size_t start) {
     THtmlTagId id =
         length <= sizeof name ? FindTagId(std::string_view(name, length)) : THtmlTagId::Unknown;
     if (id != THtmlTagId::Unknown && WantsTag(id)) {
+        // The attributes of the previous tag keep their room for the next.
+        for (THtmlAttribute& a : tag_.Attributes)
+            spareAttributes_.push_back(std::move(a));
         tag_.Clear();
         tag_.Name = AsciiToUtf16(std::string_view(name, length));
         tag_.Id = id;
@@ -212,7 +215,17 @@ void THtmlParser::ReadAttributes(THtmlStartTag* tag) {
             ReadValue(keep ? &value_ : nullptr);
         }
         if (keep) {
-            tag->Attributes.push_back({AsciiToUtf16(std::string_view(name, length)), id, value_});
+            THtmlAttribute attribute;
+            if (!spareAttributes_.empty()) {
+                attribute = std::move(spareAttributes_.back());
+                spareAttributes_.pop_back();
+            }
+            attribute.Name.clear();
+            for (size_t i = 0; i < length; ++i)
+                attribute.Name.push_back(static_cast<unsigned char>(name[i]));
+            attribute.Id = id;
+            attribute.Value.assign(value_);
+            tag->Attributes.push_back(std::move(attribute));
         }
     }
 }

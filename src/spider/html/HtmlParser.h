@@ -65,6 +65,8 @@ class THtmlParser {
     TSourceReader reader_;
     std::vector<THtmlParserPlugin*> plugins_;
     THtmlStartTag tag_;
+    // Attributes of earlier tags, whose texts are reused for the next ones.
+    std::vector<THtmlAttribute> spareAttributes_;
     std::u16string value_;
 };
 

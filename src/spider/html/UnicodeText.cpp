@@ -84,13 +84,14 @@ std::u16string Utf8ToUtf16(std::string_view utf8) {
     return out;
 }
 
-std::string Utf16ToUtf8(std::u16string_view text) {
+void AppendUtf8(std::string& out, std::u16string_view text) {
     // Written through a pointer into room for the longest outcome (three
     // bytes a unit; a surrogate pair gives four for its two): links and
     // titles go through here several times a link, and appending a
     // character at a time checks the room each time.
-    std::string out(text.size() * 3, '\0');
-    char* p = out.data();
+    const size_t start = out.size();
+    out.resize(start + text.size() * 3);
+    char* p = out.data() + start;
     for (size_t i = 0; i < text.size(); ++i) {
         char32_t c = text[i];
         if (c < 0x80) {
@@ -119,6 +120,11 @@ std::string Utf16ToUtf8(std::u16string_view text) {
         }
     }
     out.resize(static_cast<size_t>(p - out.data()));
+}
+
+std::string Utf16ToUtf8(std::u16string_view text) {
+    std::string out;
+    AppendUtf8(out, text);
     // A long text (a title that never ends) does not keep three times its
     // room; a short one is not worth the copy.
     if (out.capacity() > 4096 && out.capacity() > 2 * out.size())

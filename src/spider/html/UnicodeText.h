@@ -43,5 +43,8 @@ std::u16string AsciiToUtf16(std::string_view ascii);
 std::u16string Utf8ToUtf16(std::string_view utf8);
 // Unpaired surrogates become U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view text);
+// The same appended to out, which keeps its room (for texts converted one
+// after another into one buffer).
+void AppendUtf8(std::string& out, std::u16string_view text);
 
 } // namespace tessaly::html

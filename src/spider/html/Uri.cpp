@@ -111,6 +111,12 @@ bool TUri::Parse(std::u16string_view text) {
 
 std::u16string TUri::Compose() const {
     std::u16string out;
+    ComposeTo(out);
+    return out;
+}
+
+void TUri::ComposeTo(std::u16string& out) const {
+    out.clear();
     // One block for the whole: links are composed several times each.
     out.reserve(Scheme.Value.size() + User.Value.size() + Password.Value.size() +
                 Host.Value.size() + Port.Value.size() + Path.size() + Query.Value.size() +
@@ -146,19 +152,23 @@ std::u16string TUri::Compose() const {
         out += u'#';
         out += Fragment.Value;
     }
-    return out;
 }
 
 std::u16string RemoveDotSegments(std::u16string_view in) {
+    std::u16string out;
+    RemoveDotSegments(in, out);
+    return out;
+}
+
+void RemoveDotSegments(std::u16string_view in, std::u16string& result) {
     // Without a segment that begins with "." (at the start or after a "/")
     // no rule below changes anything but the leading "/".
     if ((in.empty() || in[0] != u'.') && in.find(u"/.") == std::u16string_view::npos) {
-        std::u16string out;
-        out.reserve(in.size() + 1);
+        result.clear();
         if (!in.empty() && in[0] != u'/')
-            out.push_back(u'/');
-        out.append(in);
-        return out;
+            result.push_back(u'/');
+        result.append(in);
+        return;
     }
     // 1. "./" at the start or after "/".
     std::u16string path;
@@ -210,7 +220,7 @@ std::u16string RemoveDotSegments(std::u16string_view in) {
     // 5. The path now follows a host.
     if (!out.empty() && out[0] != u'/')
         out.insert(out.begin(), u'/');
-    return out;
+    result.assign(out);
 }
 
 bool ResolveURI(std::u16string_view base, std::u16string_view link, std::u16string& result) {
@@ -233,7 +243,7 @@ bool ResolveURI(const TUri& baseUri, std::u16string_view link, TUri& linkUri,
         const TUriComponent fragment = linkUri.Fragment;
         linkUri = baseUri;
         linkUri.Fragment = fragment;
-        result = linkUri.Compose();
+        linkUri.ComposeTo(result);
         return true;
     }
     if (linkUri.Scheme.Present) {
@@ -246,18 +256,20 @@ bool ResolveURI(const TUri& baseUri, std::u16string_view link, TUri& linkUri,
         linkUri.Password = baseUri.Password;
         linkUri.Host = baseUri.Host;
         linkUri.Port = baseUri.Port;
-        std::u16string path;
+        // The merged path is built in a buffer kept between links.
+        thread_local std::u16string path;
         if (!linkUri.Path.empty() && linkUri.Path[0] == u'/') {
-            path = linkUri.Path;
+            path.assign(linkUri.Path);
         } else {
+            path.clear();
             size_t slash = baseUri.Path.rfind(u'/');
             if (slash != npos)
-                path = baseUri.Path.substr(0, slash + 1);
+                path.assign(baseUri.Path, 0, slash + 1);
             path += linkUri.Path;
         }
-        linkUri.Path = RemoveDotSegments(path);
+        RemoveDotSegments(path, linkUri.Path);
     }
-    result = linkUri.Compose();
+    linkUri.ComposeTo(result);
     return true;
 }
 

@@ -39,6 +39,8 @@ class TUri {
     bool Parse(std::u16string_view text);
     // The address text built from the present components.
     std::u16string Compose() const;
+    // The same into out, replacing what it held and keeping its room.
+    void ComposeTo(std::u16string& out) const;
     void ClearQuery() { Query.Clear(); }
     void ClearFragment() { Fragment.Clear(); }
     void Clear();
@@ -53,5 +55,7 @@ bool ResolveURI(const TUri& base, std::u16string_view link, TUri& resolved, std:
 
 // Removes "." and ".." segments from a merged path.
 std::u16string RemoveDotSegments(std::u16string_view path);
+// The same into out (not a view of path), keeping its room.
+void RemoveDotSegments(std::u16string_view path, std::u16string& out);
 
 } // namespace tessaly::html
