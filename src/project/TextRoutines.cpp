@@ -137,13 +137,12 @@ bool HasInvalidFileNameChars(const std::string& name) {
     return name.find_first_of("\\/:*?\"<>|") != std::string::npos;
 }
 
-bool MatchesFileTypes(const std::string& fileName, const std::string& maskList) {
+bool MatchesFileTypes(std::string_view fileName, std::string_view maskList) {
     std::size_t sep = fileName.find_last_of("/\\:");
-    std::size_t nameStart = sep == std::string::npos ? 0 : sep + 1;
+    std::size_t nameStart = sep == std::string_view::npos ? 0 : sep + 1;
     std::size_t dot = fileName.rfind('.');
-    std::string_view ext = dot == std::string::npos || dot < nameStart
-                               ? std::string_view()
-                               : std::string_view(fileName).substr(dot);
+    std::string_view ext = dot == std::string_view::npos || dot < nameStart ? std::string_view()
+                                                                            : fileName.substr(dot);
     // "*" + extension + ";" searched for in the list, both without regard to
     // ASCII letter case; no copies of the list or the name are made.
     auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };

@@ -26,7 +26,7 @@ void AppendURLForXML(std::string& out, std::string_view address);
 // True when the name holds \ / : * ? " < > or |.
 bool HasInvalidFileNameChars(const std::string& name);
 // True when the file's extension is in a mask list such as "*.htm;*.html;".
-bool MatchesFileTypes(const std::string& fileName, const std::string& maskList);
+bool MatchesFileTypes(std::string_view fileName, std::string_view maskList);
 // ASCII lower case; other bytes unchanged.
 std::string AsciiLower(std::string text);
 

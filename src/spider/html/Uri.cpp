@@ -170,8 +170,13 @@ void RemoveDotSegments(std::u16string_view in, std::u16string& result) {
         result.append(in);
         return;
     }
+    // Working buffers kept between calls: a page's links go through here
+    // one after another.
+    thread_local std::u16string path;
+    thread_local std::u16string out;
+    path.clear();
+    out.clear();
     // 1. "./" at the start or after "/".
-    std::u16string path;
     path.reserve(in.size() + 1);
     for (size_t i = 0; i < in.size();) {
         if ((path.empty() || path.back() == u'/') && in.substr(i, 2) == u"./") {
@@ -186,7 +191,6 @@ void RemoveDotSegments(std::u16string_view in, std::u16string& result) {
     // 3. "/../" with the segment before it, leftmost first. The output never
     // holds a removable "/../", so each one is handled where the scan meets
     // it, including one that a removal brings together.
-    std::u16string out;
     out.reserve(path.size() + 1);
     for (size_t i = 0; i < path.size();) {
         if (!out.empty() && out.back() == u'/' &&
