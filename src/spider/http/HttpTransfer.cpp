@@ -12,29 +12,8 @@
 
 namespace {
 
-// A header value that does not fit the query buffer of 4096 bytes (with its
-// terminating zero) counts as absent.
-constexpr size_t kHeaderValueLimit = 4095;
-
-std::string_view TrimView(std::string_view s) {
-    size_t b = 0;
-    size_t e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t' || s[b] == '\r' || s[b] == '\n'))
-        ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r' || s[e - 1] == '\n'))
-        --e;
-    return s.substr(b, e - b);
-}
-
 std::string Trim(const std::string& s) {
-    return std::string(TrimView(s));
-}
-
-bool SameText(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
+    return std::string(TrimHeaderText(s));
 }
 
 long long NowMs() {
@@ -212,32 +191,13 @@ void THttpTransfer::Run(TEventWorkerThread& thread) {
 }
 
 bool THttpTransfer::CrackURL() {
-    std::string address = URL;
-    if (address.find("://") == std::string::npos)
-        address = "http://" + address;
-    CURLU* url = curl_url();
-    if (!url)
+    std::string user;
+    std::string password;
+    if (!CrackRequestURL(URL, m_RequestURL, m_Scheme, user, password))
         return false;
-    bool ok =
-        curl_url_set(url, CURLUPART_URL, address.c_str(),
-                     CURLU_URLENCODE | CURLU_ALLOW_SPACE | CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK;
-    if (ok) {
-        m_Scheme = GetPart(url, CURLUPART_SCHEME);
-        std::transform(m_Scheme.begin(), m_Scheme.end(), m_Scheme.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        std::string user = GetPart(url, CURLUPART_USER, CURLU_URLDECODE);
-        std::string password = GetPart(url, CURLUPART_PASSWORD, CURLU_URLDECODE);
-        m_User = user.empty() ? Username : user;
-        m_Password = password.empty() ? Password : password;
-        // The credentials go to the library as options, not in the address.
-        curl_url_set(url, CURLUPART_USER, nullptr, 0);
-        curl_url_set(url, CURLUPART_PASSWORD, nullptr, 0);
-        curl_url_set(url, CURLUPART_FRAGMENT, nullptr, 0);
-        m_RequestURL = GetPart(url, CURLUPART_URL);
-        ok = (m_Scheme == "http" || m_Scheme == "https") && !m_RequestURL.empty();
-    }
-    curl_url_cleanup(url);
-    return ok;
+    m_User = user.empty() ? Username : user;
+    m_Password = password.empty() ? Password : password;
+    return true;
 }
 
 std::string THttpTransfer::RangeLine() const {
@@ -352,8 +312,7 @@ void THttpTransfer::SetUpRequest() {
 
 CURLcode THttpTransfer::Send() {
     SetUpRequest();
-    m_Block.clear();
-    m_BlockStatus = 0;
+    m_Block.Clear();
     m_FinalSeen = false;
     m_Redirects = 0;
     m_Next = TNext::Nothing;
@@ -371,28 +330,8 @@ size_t THttpTransfer::HeaderCallback(char* data, size_t size, size_t count, void
         return 0;
     t.TouchActivity();
     try {
-        std::string line(data, length);
-        while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
-            line.pop_back();
-        if (line.empty())
+        if (!t.m_Block.Add(std::string_view(data, length)))
             return t.EndOfHeaderBlock() ? length : 0;
-        if (line.rfind("HTTP/", 0) == 0) {
-            t.m_Block.clear();
-            size_t blank = line.find(' ');
-            t.m_BlockStatus = 0;
-            if (blank != std::string::npos) {
-                std::string code = line.substr(blank + 1, 3);
-                if (code.size() == 3 && std::all_of(code.begin(), code.end(), ::isdigit))
-                    t.m_BlockStatus = std::stoi(code);
-            }
-            t.m_Block.push_back(line);
-        } else if ((line[0] == ' ' || line[0] == '\t') && !t.m_Block.empty()) {
-            // A folded continuation of the previous line.
-            t.m_Block.back().push_back(' ');
-            t.m_Block.back().append(Trim(line));
-        } else {
-            t.m_Block.push_back(line);
-        }
         return length;
     } catch (...) {
         t.m_Error = std::current_exception();
@@ -400,18 +339,8 @@ size_t THttpTransfer::HeaderCallback(char* data, size_t size, size_t count, void
     }
 }
 
-// Looked up several times for every answer: compared in place, only the
-// value found is copied.
 std::string THttpTransfer::Header(std::string_view name) const {
-    for (size_t i = 1; i < m_Block.size(); ++i) {
-        const std::string_view line = m_Block[i];
-        const size_t colon = line.find(':');
-        if (colon == std::string_view::npos || !SameText(TrimView(line.substr(0, colon)), name))
-            continue;
-        const std::string_view value = TrimView(line.substr(colon + 1));
-        return value.size() > kHeaderValueLimit ? std::string() : std::string(value);
-    }
-    return {};
+    return m_Block.Value(name);
 }
 
 bool THttpTransfer::HasHeader(std::string_view name) const {
@@ -435,9 +364,9 @@ std::string THttpTransfer::ResolveRedirect(const std::string& location) const {
 }
 
 bool THttpTransfer::EndOfHeaderBlock() {
-    const int status = m_BlockStatus;
+    const int status = m_Block.Status();
     if (status >= 100 && status < 200) {
-        m_Block.clear(); // an interim answer
+        m_Block.Clear(); // an interim answer
         return true;
     }
     const std::string location = Header("Location");
@@ -453,7 +382,7 @@ bool THttpTransfer::EndOfHeaderBlock() {
                     m_Client.OnRedirected(&m_Client, newURL);
             });
         }
-        m_Block.clear();
+        m_Block.Clear();
         return !m_Thread->StopRequested();
     }
 
@@ -524,21 +453,19 @@ bool THttpTransfer::HandleSpecialStatus(int status) {
 // Step 10: false when the header handler cleared ContinueDownload.
 bool THttpTransfer::HandleHeaders(int status) {
     ContentTypeText = Header("Content-Type");
-    std::string length = Header("Content-Length");
-    Announced = 0;
-    if (!length.empty() && std::all_of(length.begin(), length.end(), ::isdigit) &&
-        length.size() < 19)
-        Announced = std::stoll(length);
+    Announced = m_Block.ContentLength();
     if (!HasHeader("Content-Range"))
         ResumeFrom = 0;
     if (!m_HasHeaderInfo && !HeaderFilter)
         return true;
 
     std::string raw;
-    for (const auto& line : m_Block)
-        raw += line + "\r\n";
+    for (const auto& line : m_Block.Lines()) {
+        raw += line;
+        raw += "\r\n";
+    }
     raw += "\r\n";
-    if (raw.size() > kHeaderValueLimit)
+    if (raw.size() > THttpHeaderBlock::ValueLimit)
         raw.clear();
     const std::string language = Header("Content-Language");
     const std::string encoding = Header("Content-Encoding");

@@ -7,6 +7,7 @@
 #include "HttpClientRange.h"
 #include "HttpClientTimeouts.h"
 #include "HttpClientTypes.h"
+#include "HttpHeaderBlock.h"
 #include "HttpStreams.h"
 
 #include <atomic>
@@ -127,8 +128,7 @@ class THttpTransfer {
     bool m_AskWholeEntity = false;
 
     // The response being read.
-    std::vector<std::string> m_Block;
-    int m_BlockStatus = 0;
+    THttpHeaderBlock m_Block;
     bool m_FinalSeen = false;
     int m_Redirects = 0;
     TNext m_Next = TNext::Nothing;
