@@ -29,7 +29,9 @@ void TFetchAhead::Fill(const TSpiderQueue& queue, const TFileFetcher& settings,
         TFileFetcher* fetcher = m_Free.back();
         m_Free.pop_back();
         fetcher->CopySettings(settings);
-        fetcher->BeginFetch(EncodeURLForFetch(queue.FullAt(index)));
+        if (!m_Downloads)
+            m_Downloads = std::make_unique<TParallelDownloads>();
+        fetcher->BeginFetch(EncodeURLForFetch(queue.FullAt(index)), m_Downloads.get());
         m_Slots.push_back(fetcher);
         ++m_Ahead;
     }

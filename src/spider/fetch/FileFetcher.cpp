@@ -299,7 +299,33 @@ void TFileFetcher::FetchPage(const std::string& address) {
 }
 
 void TFileFetcher::BeginFetch(const std::string& address) {
+    BeginFetch(address, nullptr);
+}
+
+void TFileFetcher::BeginFetch(const std::string& address, TParallelDownloads* downloads) {
+    PrepareFetch(address);
+    m_Downloads = downloads;
+    if (downloads && ProxyServer.empty()) {
+        TDownloadSettings settings;
+        settings.Agent = Agent;
+        // The request lines the HTTP client sends for a fetch.
+        const std::string& accept = m_Client->AcceptTypes();
+        settings.Headers = {accept.empty() ? "Accept:" : "Accept: " + accept,
+                            "Expect:", "Pragma: no-cache"};
+        settings.ConnectTimeout = ConnectTimeout;
+        settings.ReceiveTimeout = ReceiveTimeout;
+        settings.MaxBodySize = MaxPageSize;
+        settings.BodyWanted = m_BodyWanted;
+        m_Download = downloads->Start(address, settings);
+        if (m_Download)
+            return;
+    }
+    StartClient();
+}
+
+void TFileFetcher::PrepareFetch(const std::string& address) {
     WaitForIdleClient();
+    m_Download.reset();
     // 1, 2
     ResetPage();
     URL = address;
@@ -352,17 +378,77 @@ void TFileFetcher::BeginFetch(const std::string& address) {
     // 7, 8
     HasTitle = false;
     ReportStatus("Retrieving: " + address);
+}
+
+void TFileFetcher::StartClient() {
     // 9
-    if (!c.BeginDownload(0, 0, false)) {
+    if (!m_Client->BeginDownload(0, 0, false)) {
         Response = 0;
         m_Busy = false;
     }
 }
 
 void TFileFetcher::WaitForOutcome() {
+    if (m_Download) {
+        // Held here: a Cancel among the events drops the fetcher's own.
+        const std::shared_ptr<TDownload> download = m_Download;
+        m_Downloads->Await(*download);
+        while (m_Busy && !download->Ended())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        m_Download.reset();
+        if (!m_Busy || TakeDownload(*download))
+            return;
+        StartClient();
+    }
     // 10: the handlers of the outcome events end the wait.
     while (m_Busy)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+bool TFileFetcher::TakeDownload(TDownload& download) {
+    // What the download cannot show as the client would have: a transfer
+    // that failed before its final header or within a wanted page, and the
+    // answers that ask for credentials.
+    const int status = download.Status;
+    if (!download.HeaderComplete || status < 200 || status == 206 || status == 401 || status == 407)
+        return false;
+    const std::string contentType = download.Header.Value("Content-Type");
+    const bool wanted = m_BodyWanted(contentType);
+    if (status == 200 && wanted && !download.Complete)
+        return false;
+    // The client's events, in their order: the redirects, the header's
+    // values, then the outcome.
+    for (const std::string& url : download.Redirects) {
+        RedirectedURL = url;
+        FinalURL = url;
+        Redirected = true;
+        ReportStatus("Redirected: " + url);
+    }
+    m_HeaderTaken = true;
+    ContentLength = download.Header.ContentLength();
+    SetContentType(contentType);
+    m_HeaderCharSet = ContentTypeCharSet(contentType);
+    ContentLocation = download.Header.Value("Location");
+    m_LastModified = ParseHTTPDate(download.Header.Value("Last-Modified"));
+    m_LastModifiedReceived = m_LastModified != 0;
+    // An error answer whose body is not wanted still ends as that error.
+    if (!wanted && status >= 300)
+        Response = status;
+    ReportStatus("Header Info Received, Content Type: " + contentType);
+    if (!wanted) {
+        ReportStatus("Done, but Interrupted.");
+    } else if (status == 200) {
+        PageContent = std::move(download.Body);
+        ContentLength = static_cast<std::int64_t>(PageContent.size());
+        SetContentType(contentType);
+        ReportStatus("Successfully Downloaded File: " + std::to_string(ContentLength) + " bytes.");
+    } else {
+        Response = status;
+        PageContent.clear();
+        ReportStatus(std::to_string(status) + ": " + HTTPStatusText(status));
+    }
+    EndWait();
+    return true;
 }
 
 void TFileFetcher::EndFetch() {
@@ -396,6 +482,10 @@ void TFileFetcher::CopySettings(const TFileFetcher& from) {
 
 void TFileFetcher::CancelFetch() {
     EndWait();
+    if (m_Download) {
+        m_Downloads->Cancel(*m_Download);
+        m_Download.reset();
+    }
     m_Client->CancelTransfer(false, false);
 }
 

@@ -6,6 +6,7 @@
 // HTTP client's events, delivered on that thread, fill the results.
 #include "FetcherTypes.h"
 #include "HttpClient.h"
+#include "ParallelDownloads.h"
 #include "Uri.h"
 
 #include <cstdint>
@@ -112,6 +113,12 @@ class TFileFetcher {
     // FetchPage in its three parts, for fetches that run side by side:
     // start the transfer; wait while events run until its outcome; parse.
     void BeginFetch(const std::string& address);
+    // The same start as one of the downloads given, when no proxy server is
+    // set and the address allows it. When the download's outcome is not a
+    // whole page of a wanted type with status 200 (an error status, a
+    // redirect, a transfer cut short), the wait fetches the page again the
+    // usual way, so the results are always those of FetchPage.
+    void BeginFetch(const std::string& address, TParallelDownloads* downloads);
     void WaitForOutcome();
     void EndFetch();
     // Takes the published settings of another fetcher (not its events).
@@ -154,6 +161,12 @@ class TFileFetcher {
     // outcome is taken before the next fetch starts.
     void WaitForIdleClient();
     void HandleLink(html::THtmlLinksPlugin& plugin, std::u16string& link);
+    // The settings of the next transfer, up to its start.
+    void PrepareFetch(const std::string& address);
+    void StartClient();
+    // Fills the results from a download as the client's events would have;
+    // false (nothing changed) when it is not a page that stands.
+    bool TakeDownload(TDownload& download);
     bool QueryHasFollowPart(const std::u16string& query) const;
 
     std::unique_ptr<THttpClient> m_Client;
@@ -172,6 +185,9 @@ class TFileFetcher {
     bool m_LastModifiedReceived = false;
     bool m_Busy = false;
     bool m_HeaderTaken = false;
+    // The download of the page, while it is awaited.
+    TParallelDownloads* m_Downloads = nullptr;
+    std::shared_ptr<TDownload> m_Download;
     // Whether the body of a content type is downloaded, by the settings of
     // the running fetch.
     std::function<bool(const std::string&)> m_BodyWanted;

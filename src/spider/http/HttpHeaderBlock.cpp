@@ -114,3 +114,19 @@ bool CrackRequestURL(const std::string& url, std::string& requestURL, std::strin
     curl_url_cleanup(parts);
     return ok;
 }
+
+std::string ResolveRedirectURL(void* curlHandle, const std::string& location) {
+    char* current = nullptr;
+    curl_easy_getinfo(static_cast<CURL*>(curlHandle), CURLINFO_EFFECTIVE_URL, &current);
+    CURLU* url = curl_url();
+    std::string result = location;
+    if (url) {
+        if (current)
+            curl_url_set(url, CURLUPART_URL, current, 0);
+        if (curl_url_set(url, CURLUPART_URL, location.c_str(),
+                         CURLU_URLENCODE | CURLU_ALLOW_SPACE) == CURLUE_OK)
+            result = GetPart(url, CURLUPART_URL);
+        curl_url_cleanup(url);
+    }
+    return result;
+}

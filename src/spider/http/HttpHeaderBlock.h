@@ -40,3 +40,7 @@ std::string_view TrimHeaderText(std::string_view text);
 // taken as http). False when it does not parse or is not http or https.
 bool CrackRequestURL(const std::string& url, std::string& requestURL, std::string& scheme,
                      std::string& user, std::string& password);
+
+// The address a redirect of the handle's current request leads to: the
+// Location value resolved against the address the request went to.
+std::string ResolveRedirectURL(void* curlHandle, const std::string& location);

@@ -59,15 +59,6 @@ std::string NoProxyList(const std::string& bypass) {
     return result;
 }
 
-std::string GetPart(CURLU* url, CURLUPart part, unsigned flags = 0) {
-    char* value = nullptr;
-    std::string result;
-    if (curl_url_get(url, part, &value, flags) == CURLUE_OK && value)
-        result = value;
-    curl_free(value);
-    return result;
-}
-
 } // namespace
 
 THttpTransfer::THttpTransfer(TCustomHttpClient& client)
@@ -348,19 +339,7 @@ bool THttpTransfer::HasHeader(std::string_view name) const {
 }
 
 std::string THttpTransfer::ResolveRedirect(const std::string& location) const {
-    char* current = nullptr;
-    curl_easy_getinfo(m_Curl, CURLINFO_EFFECTIVE_URL, &current);
-    CURLU* url = curl_url();
-    std::string result = location;
-    if (url) {
-        if (current)
-            curl_url_set(url, CURLUPART_URL, current, 0);
-        if (curl_url_set(url, CURLUPART_URL, location.c_str(),
-                         CURLU_URLENCODE | CURLU_ALLOW_SPACE) == CURLUE_OK)
-            result = GetPart(url, CURLUPART_URL);
-        curl_url_cleanup(url);
-    }
-    return result;
+    return ResolveRedirectURL(m_Curl, location);
 }
 
 bool THttpTransfer::EndOfHeaderBlock() {
