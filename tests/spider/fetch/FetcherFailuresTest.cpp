@@ -2,6 +2,7 @@
 // on request: lies, stalls, drops and endless answers. Every fetch ends, with
 // the outcome code the crawl reads, and holds no more than a page's worth of
 // memory.
+#include "FetchWays.h"
 #include "FileFetcher.h"
 #include "ScriptedHttpServer.h"
 
@@ -26,7 +27,7 @@ long PeakKilobytes() {
     return ru.ru_maxrss;
 }
 
-class FetcherFailures : public ::testing::Test {
+class FetcherFailures : public ::testing::TestWithParam<FetchWay> {
   protected:
     void SetUp() override {
         fetcher.ConnectTimeout = 2000;
@@ -40,17 +41,20 @@ class FetcherFailures : public ::testing::Test {
         status.clear();
         QElapsedTimer t;
         t.start();
-        fetcher.FetchPage(server.Url(path));
+        FetchBy(GetParam(), fetcher, downloads, server.Url(path));
         return t.elapsed();
     }
     ScriptedHttpServer server;
+    TParallelDownloads downloads;
     TFileFetcher fetcher;
     std::vector<std::string> status;
 };
 
 } // namespace
 
-TEST_F(FetcherFailures, EachEndsWithItsOutcome) {
+INSTANTIATE_FETCH_WAYS(FetcherFailures);
+
+TEST_P(FetcherFailures, EachEndsWithItsOutcome) {
     R::Reply dropped =
         R::Plain(HttpReply("200 OK", "Content-Type: text/html\r\nContent-Length: 1000\r\n",
                            "<title>Cut</title>", false),
@@ -105,7 +109,7 @@ TEST_F(FetcherFailures, EachEndsWithItsOutcome) {
     EXPECT_EQ(fetcher.FinalURL, server.Url("/loop"));
 }
 
-TEST_F(FetcherFailures, EndlessBodyIsReadUpToTheLimitAndParsed) {
+TEST_P(FetcherFailures, EndlessBodyIsReadUpToTheLimitAndParsed) {
     R::Reply endless;
     endless.bytes = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n<title>Endless</title>"
                     "<a href=\"first.html\">first</a>";
@@ -124,7 +128,7 @@ TEST_F(FetcherFailures, EndlessBodyIsReadUpToTheLimitAndParsed) {
     EXPECT_LT(PeakKilobytes() - before, 6 * 15 * 1024);
 }
 
-TEST_F(FetcherFailures, CancelEndsTheWaitAtOnceAndTheNextFetchWorks) {
+TEST_P(FetcherFailures, CancelEndsTheWaitAtOnceAndTheNextFetchWorks) {
     R::Reply silent;
     silent.silent = true;
     server.Script("/silent", {silent});
@@ -141,12 +145,12 @@ TEST_F(FetcherFailures, CancelEndsTheWaitAtOnceAndTheNextFetchWorks) {
     EXPECT_EQ(fetcher.Title, "Next");
 }
 
-TEST_F(FetcherFailures, ClosedPortIsHostUnreachable) {
+TEST_P(FetcherFailures, ClosedPortIsHostUnreachable) {
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost, 0);
     const std::string url = "http://127.0.0.1:" + std::to_string(probe.serverPort()) + "/";
     probe.close();
-    fetcher.FetchPage(url);
+    FetchBy(GetParam(), fetcher, downloads, url);
     EXPECT_EQ(fetcher.Response, 0);
     EXPECT_EQ(status.back(), "Host Unreachable.");
     EXPECT_EQ(fetcher.URL, url);

@@ -3,9 +3,11 @@
 #include "FileFetcher.h"
 #include "Clock.h"
 #include "FetchRoutines.h"
+#include "FetchWays.h"
 #include "NginxServer.h"
 
 #include <QDateTime>
+#include <QTest>
 #include <QTimeZone>
 #include <gtest/gtest.h>
 
@@ -22,7 +24,7 @@ qint64 Secs(TDateTime localTime) {
     return DateTimeToQt(localTime).toSecsSinceEpoch();
 }
 
-class FileFetcherNginx : public ::testing::Test {
+class FileFetcherNginx : public ::testing::TestWithParam<FetchWay> {
   protected:
     static void SetUpTestSuite() {
         s_Nginx = std::make_unique<NginxServer>();
@@ -82,7 +84,7 @@ class FileFetcherNginx : public ::testing::Test {
     static std::string Url(const std::string& path) { return s_Nginx->Url(path); }
     void Fetch(const std::string& path) {
         status.clear();
-        fetcher.FetchPage(Url(path));
+        FetchBy(GetParam(), fetcher, downloads, Url(path));
     }
     Strings Followed() {
         Strings out;
@@ -96,6 +98,7 @@ class FileFetcherNginx : public ::testing::Test {
 
     static std::unique_ptr<NginxServer> s_Nginx;
     static std::string s_Error;
+    TParallelDownloads downloads;
     TFileFetcher fetcher;
     Strings status;
 };
@@ -105,7 +108,9 @@ std::string FileFetcherNginx::s_Error;
 
 } // namespace
 
-TEST_F(FileFetcherNginx, Page_GivesTitleDateLinksAndStatusTexts) {
+INSTANTIATE_FETCH_WAYS(FileFetcherNginx);
+
+TEST_P(FileFetcherNginx, Page_GivesTitleDateLinksAndStatusTexts) {
     fetcher.FollowQueryParts = {"sort="};
     Strings tags;
     fetcher.OnLink = [&](TFileFetcher*, const std::string& tag, const std::string& org,
@@ -163,7 +168,7 @@ TEST_F(FileFetcherNginx, Page_GivesTitleDateLinksAndStatusTexts) {
     }
 }
 
-TEST_F(FileFetcherNginx, LinkTypesDecideWhichTagsReport) {
+TEST_P(FileFetcherNginx, LinkTypesDecideWhichTagsReport) {
     fetcher.LinkTypes = AllLinkTypes;
     Fetch("/links.html");
     const Strings& list = fetcher.NonFollowList();
@@ -174,7 +179,7 @@ TEST_F(FileFetcherNginx, LinkTypesDecideWhichTagsReport) {
     EXPECT_EQ(std::find(follow.begin(), follow.end(), Url("/frame.html")), follow.end());
 }
 
-TEST_F(FileFetcherNginx, BaseElementAndRedirectDecideWhatLinksResolveAgainst) {
+TEST_P(FileFetcherNginx, BaseElementAndRedirectDecideWhatLinksResolveAgainst) {
     Fetch("/based.html");
     EXPECT_EQ(fetcher.FollowList(), (Strings{"http://127.0.0.1/elsewhere/a.html"}));
     EXPECT_FALSE(fetcher.Redirected);
@@ -189,7 +194,7 @@ TEST_F(FileFetcherNginx, BaseElementAndRedirectDecideWhatLinksResolveAgainst) {
     EXPECT_EQ(status[1], "Redirected: " + Url("/docs/"));
 }
 
-TEST_F(FileFetcherNginx, OutcomesOfPagesThatAreNotHtml) {
+TEST_P(FileFetcherNginx, OutcomesOfPagesThatAreNotHtml) {
     struct Case {
         const char* path;
         int response;
@@ -221,7 +226,27 @@ TEST_F(FileFetcherNginx, OutcomesOfPagesThatAreNotHtml) {
     }
 }
 
-TEST_F(FileFetcherNginx, CharacterSetOfThePage) {
+TEST_P(FileFetcherNginx, EachFetchAsksTheServerOnce) {
+    // A page, an error, a redirect, a type whose body is not wanted, plain
+    // text: each address is asked for once (and the redirect's target once).
+    const std::vector<std::string> before = s_Nginx->Requests();
+    for (const char* path : {"/links.html", "/missing.html", "/docs", "/pic.png", "/notes.txt"})
+        Fetch(path);
+    const Strings expected = {"/links.html", "/missing.html", "/docs",
+                              "/docs/",      "/pic.png",      "/notes.txt"};
+    Strings asked;
+    // nginx logs a request once its answer has gone: the last may lag.
+    (void)QTest::qWaitFor(
+        [&] {
+            const Strings all = s_Nginx->Requests();
+            asked.assign(all.begin() + static_cast<std::ptrdiff_t>(before.size()), all.end());
+            return asked.size() >= expected.size();
+        },
+        3000);
+    EXPECT_EQ(asked, expected);
+}
+
+TEST_P(FileFetcherNginx, CharacterSetOfThePage) {
     struct Case {
         const char* path;
         std::string title;
@@ -241,7 +266,7 @@ TEST_F(FileFetcherNginx, CharacterSetOfThePage) {
     }
 }
 
-TEST_F(FileFetcherNginx, SecondFetchKeepsNothingOfTheFirst) {
+TEST_P(FileFetcherNginx, SecondFetchKeepsNothingOfTheFirst) {
     Fetch("/links.html");
     ASSERT_NE(Secs(fetcher.LastModified()), Clock::now().toSecsSinceEpoch());
     // nginx sends no Last-Modified for its 404 page: the present time stands.
