@@ -173,8 +173,9 @@ void TParallelDownloads::SetUp(TDownload& d) {
         curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME,
                          static_cast<long>(std::max(1u, (s.ReceiveTimeout + 999) / 1000)));
     }
-    // Cookies a site sets are sent back, as the HTTP client does.
-    curl_easy_setopt(h, CURLOPT_COOKIEFILE, "");
+    // Cookies a site sets are sent back, as the HTTP client does (this
+    // starts the cookie engine at once, kept for the handle's life).
+    curl_easy_setopt(h, CURLOPT_COOKIELIST, "Set-Cookie:");
     for (const std::string& line : s.Headers) {
         curl_slist* list = curl_slist_append(d.m_HeaderList, line.c_str());
         if (list)
