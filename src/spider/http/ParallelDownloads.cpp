@@ -6,9 +6,16 @@
 
 #include <algorithm>
 #include <sched.h>
+#include <utility>
 
 TParallelDownloads::TParallelDownloads()
-    : m_Multi(curl_multi_init()), m_Dispatcher(QAbstractEventDispatcher::instance()) {}
+    : m_Multi(curl_multi_init()), m_Share(curl_share_init()),
+      m_Dispatcher(QAbstractEventDispatcher::instance()) {
+    // One cookie jar for all downloads, as one HTTP client keeps one; only
+    // the downloads' thread uses it.
+    if (m_Share)
+        curl_share_setopt(m_Share, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
+}
 
 TParallelDownloads::~TParallelDownloads() {
     {
@@ -23,6 +30,8 @@ TParallelDownloads::~TParallelDownloads() {
         Drop(*download);
     for (CURL* handle : m_IdleHandles)
         curl_easy_cleanup(handle);
+    if (m_Share)
+        curl_share_cleanup(m_Share);
     if (m_Multi)
         curl_multi_cleanup(m_Multi);
 }
@@ -38,13 +47,18 @@ std::shared_ptr<TDownload> TParallelDownloads::Start(const std::string& url,
     auto download = std::make_shared<TDownload>();
     download->m_URL = std::move(requestURL);
     download->m_Settings = settings;
+    bool wake = false;
     {
         std::lock_guard lock(m_Lock);
         m_Incoming.push_back(download);
         if (!m_Thread.joinable())
             m_Thread = std::thread([this] { Run(); });
+        // Only a thread that waits for the network needs waking; whoever
+        // wakes it says so, and later downloads wait for it to look.
+        wake = std::exchange(m_Waiting, false);
     }
-    curl_multi_wakeup(m_Multi);
+    if (wake)
+        curl_multi_wakeup(m_Multi);
     return download;
 }
 
@@ -163,6 +177,8 @@ void TParallelDownloads::SetUp(TDownload& d) {
     curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(h, CURLOPT_MAXREDIRS, static_cast<long>(TCustomHttpClient::MaxRedirects));
     curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
+    // A proxy's answer to CONNECT is not the page's header.
+    curl_easy_setopt(h, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     if (!s.Agent.empty())
         curl_easy_setopt(h, CURLOPT_USERAGENT, s.Agent.c_str());
     if (s.ConnectTimeout != 0)
@@ -174,8 +190,11 @@ void TParallelDownloads::SetUp(TDownload& d) {
                          static_cast<long>(std::max(1u, (s.ReceiveTimeout + 999) / 1000)));
     }
     // Cookies a site sets are sent back, as the HTTP client does (this
-    // starts the cookie engine at once, kept for the handle's life).
+    // starts the cookie engine at once, kept for the handle's life). The
+    // jar is then the one all downloads share: the engine must run before.
     curl_easy_setopt(h, CURLOPT_COOKIELIST, "Set-Cookie:");
+    if (m_Share)
+        curl_easy_setopt(h, CURLOPT_SHARE, m_Share);
     for (const std::string& line : s.Headers) {
         curl_slist* list = curl_slist_append(d.m_HeaderList, line.c_str());
         if (list)
@@ -205,6 +224,7 @@ void TParallelDownloads::Run() {
             if (m_Quit)
                 break;
             incoming.swap(m_Incoming);
+            m_Waiting = false;
         }
         for (auto& d : incoming) {
             if (d->m_Cancelled) {
@@ -255,6 +275,12 @@ void TParallelDownloads::Run() {
             m_Running.erase(it);
             remove(*d);
             End(*d, result);
+        }
+        {
+            std::lock_guard lock(m_Lock);
+            if (!m_Incoming.empty() || m_Quit)
+                continue;
+            m_Waiting = true;
         }
         curl_multi_poll(m_Multi, nullptr, 0, 1000, nullptr);
     }

@@ -96,6 +96,7 @@ class TParallelDownloads {
     static size_t WriteCallback(char* data, size_t size, size_t count, void* self);
 
     CURLM* m_Multi = nullptr;
+    CURLSH* m_Share = nullptr;
     QAbstractEventDispatcher* m_Dispatcher = nullptr;
     std::thread m_Thread;
     // Guarded by m_Lock: downloads handed over and not yet taken, and the
@@ -103,6 +104,8 @@ class TParallelDownloads {
     std::mutex m_Lock;
     std::vector<std::shared_ptr<TDownload>> m_Incoming;
     bool m_Quit = false;
+    // The thread is about to wait, or waits, for the network.
+    bool m_Waiting = false;
     // On the downloads' thread only.
     std::vector<std::shared_ptr<TDownload>> m_Running;
     std::vector<CURL*> m_IdleHandles;

@@ -155,3 +155,47 @@ TEST_P(FetcherFailures, ClosedPortIsHostUnreachable) {
     EXPECT_EQ(status.back(), "Host Unreachable.");
     EXPECT_EQ(fetcher.URL, url);
 }
+
+TEST_P(FetcherFailures, ACookieTheSiteSetsGoesBackWithTheNextPage) {
+    server.Script("/login", {R::Plain(HttpReply("200 OK",
+                                                "Content-Type: text/html\r\n"
+                                                "Set-Cookie: session=abc; Path=/\r\n",
+                                                "<title>In</title>"))});
+    server.Script("/next", {R::Plain(Ok("<title>Next</title>"))});
+    Fetch("/login");
+    Fetch("/next");
+    EXPECT_EQ(fetcher.Title, "Next");
+    ASSERT_FALSE(server.requests.empty());
+    EXPECT_TRUE(server.requests.back().contains("\r\nCookie: session=abc\r\n"))
+        << server.requests.back().toStdString();
+}
+
+TEST(ParallelDownloads, AllDownloadsShareOneCookieJar) {
+    // The cookie arrives on one connection's download and goes back with a
+    // download that ran on another: the slow page holds a second one while
+    // the cookie arrives, and is the one taken next.
+    ScriptedHttpServer server;
+    R::Reply slow = R::Plain(Ok("<title>Slow</title>"));
+    slow.trickleFrom = 0;
+    slow.trickleEveryMs = 2;
+    server.Script("/slow", {slow});
+    server.Script("/login", {R::Plain(HttpReply("200 OK",
+                                                "Content-Type: text/html\r\n"
+                                                "Set-Cookie: session=abc; Path=/\r\n",
+                                                "<title>In</title>"))});
+    server.Script("/next", {R::Plain(Ok("<title>Next</title>"))});
+    TParallelDownloads downloads;
+    TFileFetcher slowFetcher, loginFetcher, nextFetcher;
+    slowFetcher.BeginFetch(server.Url("/slow"), &downloads);
+    loginFetcher.BeginFetch(server.Url("/login"), &downloads);
+    loginFetcher.WaitForOutcome();
+    slowFetcher.WaitForOutcome();
+    EXPECT_EQ(server.connections, 2);
+    nextFetcher.BeginFetch(server.Url("/next"), &downloads);
+    nextFetcher.WaitForOutcome();
+    nextFetcher.EndFetch();
+    EXPECT_EQ(nextFetcher.Response, 200);
+    ASSERT_FALSE(server.requests.empty());
+    EXPECT_TRUE(server.requests.back().contains("\r\nCookie: session=abc\r\n"))
+        << server.requests.back().toStdString();
+}
