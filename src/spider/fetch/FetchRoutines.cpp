@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <ctime>
+#include <utility>
 
 namespace tessaly {
 
@@ -210,19 +211,9 @@ std::string ContentTypeCharSet(std::string_view contentType) {
     return {};
 }
 
-QDateTime DateTimeToQt(TDateTime value) {
-    double days = std::floor(value);
-    qint64 ms = std::llround((value - days) * 86400000.0);
-    if (ms >= 86400000) {
-        days += 1;
-        ms -= 86400000;
-    }
-    // The wall-clock time of that day, whatever daylight saving does to it.
-    return QDateTime(QDate(1899, 12, 30).addDays(static_cast<qint64>(days)),
-                     QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms)));
-}
-
-std::time_t DateTimeToTime(TDateTime value) {
+namespace {
+// The day of a TDateTime (days since 1899-12-30) and the milliseconds into it.
+std::pair<long long, long long> DayAndMs(TDateTime value) {
     const double days = std::floor(value);
     long long ms = std::llround((value - days) * 86400000.0);
     long long day = static_cast<long long>(days);
@@ -230,6 +221,19 @@ std::time_t DateTimeToTime(TDateTime value) {
         day += 1;
         ms -= 86400000;
     }
+    return {day, ms};
+}
+} // namespace
+
+QDateTime DateTimeToQt(TDateTime value) {
+    const auto [day, ms] = DayAndMs(value);
+    // The wall-clock time of that day, whatever daylight saving does to it.
+    return QDateTime(QDate(1899, 12, 30).addDays(day),
+                     QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms)));
+}
+
+std::time_t DateTimeToTime(TDateTime value) {
+    const auto [day, ms] = DayAndMs(value);
     // The wall clock read as if it were UTC; 25569 is 1970-01-01.
     const long long wall = (day - 25569) * 86400 + ms / 1000;
     // The zone offset found last is tried first, then the one in force at

@@ -309,9 +309,8 @@ void TFileFetcher::BeginFetch(const std::string& address, TParallelDownloads* do
         TDownloadSettings settings;
         settings.Agent = Agent;
         // The request lines the HTTP client sends for a fetch.
-        const std::string& accept = m_Client->AcceptTypes();
-        settings.Headers = {accept.empty() ? "Accept:" : "Accept: " + accept,
-                            "Expect:", "Pragma: no-cache"};
+        const THttpClient& c = *m_Client;
+        settings.Headers = RequestHeaderLines(c.AcceptTypes(), c.CacheOptions(), c.AddHeaders());
         settings.ConnectTimeout = ConnectTimeout;
         settings.ReceiveTimeout = ReceiveTimeout;
         settings.MaxBodySize = MaxPageSize;

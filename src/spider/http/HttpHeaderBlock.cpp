@@ -130,3 +130,17 @@ std::string ResolveRedirectURL(void* curlHandle, const std::string& location) {
     }
     return result;
 }
+
+std::vector<std::string> RequestHeaderLines(const std::string& acceptTypes,
+                                            TCacheOptions cacheOptions,
+                                            const std::vector<std::string>& addHeaders) {
+    std::vector<std::string> lines;
+    lines.push_back(acceptTypes.empty() ? "Accept:" : "Accept: " + acceptTypes);
+    lines.emplace_back("Expect:");
+    if (InSet(cacheOptions, coPragmaNoCache))
+        lines.emplace_back("Pragma: no-cache");
+    for (const std::string& line : addHeaders)
+        if (!TrimHeaderText(line).empty())
+            lines.push_back(line);
+    return lines;
+}

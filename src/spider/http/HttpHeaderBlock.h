@@ -2,6 +2,8 @@
 // The header lines of one HTTP answer as they arrive from libcurl, and the
 // reading of their values; shared by the client's transfers and by the
 // downloads that fetch pages ahead.
+#include "HttpClientTypes.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +33,13 @@ class THttpHeaderBlock {
     std::vector<std::string> m_Lines;
     int m_Status = 0;
 };
+
+// The request lines every GET carries: the accept types, an empty Expect
+// line, the no-cache line when the cache options ask for it, then the
+// caller's own lines that are not blank.
+std::vector<std::string> RequestHeaderLines(const std::string& acceptTypes,
+                                            TCacheOptions cacheOptions,
+                                            const std::vector<std::string>& addHeaders);
 
 // The text without blanks, tabs and line ends at either end.
 std::string_view TrimHeaderText(std::string_view text);

@@ -266,13 +266,8 @@ void THttpTransfer::SetUpRequest() {
             throw std::bad_alloc();
         m_HeaderList = list;
     };
-    add(AcceptTypes.empty() ? "Accept:" : "Accept: " + AcceptTypes);
-    add("Expect:");
-    if (InSet(CacheOptions, coPragmaNoCache))
-        add("Pragma: no-cache");
-    for (const auto& line : AddHeaders)
-        if (!Trim(line).empty())
-            add(line);
+    for (const std::string& line : RequestHeaderLines(AcceptTypes, CacheOptions, AddHeaders))
+        add(line);
     std::string range = RangeLine();
     if (!range.empty())
         add(range);
