@@ -235,6 +235,18 @@ void TFileFetcher::ResetPage() {
     m_PageLinks.clear();
     m_FollowedLinks.clear();
     m_LinkText.clear();
+    // The buffers kept between pages give back the room of a page whose
+    // links ran to megabytes.
+    auto release = [](auto& buffer) {
+        if (buffer.capacity() > 1024 * 1024) {
+            buffer.clear();
+            buffer.shrink_to_fit();
+        }
+    };
+    release(m_LinkText);
+    release(m_Resolved);
+    release(m_Composed);
+    release(m_Recorded);
     m_FollowList.clear();
     m_NonFollowList.clear();
 }

@@ -5,6 +5,16 @@
 namespace tessaly::html {
 namespace {
 
+// A working buffer kept between links gives its room back after an
+// address far longer than addresses are (one a hostile page may hold).
+void ReleaseIfLarge(std::u16string& buffer) {
+    constexpr size_t kKeep = 16 * 1024;
+    if (buffer.capacity() > kKeep) {
+        buffer.clear();
+        buffer.shrink_to_fit();
+    }
+}
+
 constexpr auto npos = std::u16string_view::npos;
 
 bool IsSchemeChar(char16_t c) {
@@ -225,6 +235,8 @@ void RemoveDotSegments(std::u16string_view in, std::u16string& result) {
     if (!out.empty() && out[0] != u'/')
         out.insert(out.begin(), u'/');
     result.assign(out);
+    ReleaseIfLarge(path);
+    ReleaseIfLarge(out);
 }
 
 bool ResolveURI(std::u16string_view base, std::u16string_view link, std::u16string& result) {
@@ -272,6 +284,7 @@ bool ResolveURI(const TUri& baseUri, std::u16string_view link, TUri& linkUri,
             path += linkUri.Path;
         }
         RemoveDotSegments(path, linkUri.Path);
+        ReleaseIfLarge(path);
     }
     linkUri.ComposeTo(result);
     return true;
