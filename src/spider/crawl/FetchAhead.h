@@ -47,6 +47,7 @@ class TFetchAhead {
     // The pages ahead are downloaded side by side on one thread; made with
     // the first fetch ahead, gone after the fetchers.
     std::unique_ptr<TParallelDownloads> m_Downloads;
+    std::shared_ptr<THttpCookieJar> m_DownloadsJar;
     std::vector<std::unique_ptr<TFileFetcher>> m_Fetchers;
     std::vector<TFileFetcher*> m_Free;
     // One per entry looked at, from the queue's front: its fetcher or nullptr.

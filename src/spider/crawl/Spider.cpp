@@ -8,6 +8,7 @@
 #include "UnicodeText.h"
 #include "Uri.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace tessaly {
@@ -23,6 +24,47 @@ std::u16string HostOf(std::string_view address) {
 bool BeginsWithHttp(std::string_view address) {
     return address.size() >= 4 && (address[0] | 0x20) == 'h' && (address[1] | 0x20) == 't' &&
            (address[2] | 0x20) == 't' && (address[3] | 0x20) == 'p';
+}
+
+std::string PercentDecoded(std::string_view text) {
+    auto hex = [](char c) {
+        return c >= '0' && c <= '9'                     ? c - '0'
+               : (c | 0x20) >= 'a' && (c | 0x20) <= 'f' ? (c | 0x20) - 'a' + 10
+                                                        : -1;
+    };
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && hex(text[i + 1]) >= 0 &&
+            hex(text[i + 2]) >= 0) {
+            out += static_cast<char>(hex(text[i + 1]) * 16 + hex(text[i + 2]));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+// Takes "user:password@" out of an address's authority, percent-decoded;
+// the address keeps everything else as it stands.
+std::string WithoutCredentials(const std::string& address, std::string& user,
+                               std::string& password) {
+    user.clear();
+    password.clear();
+    const size_t scheme = address.find("://");
+    if (scheme == std::string::npos)
+        return address;
+    const size_t start = scheme + 3;
+    const size_t end = std::min(address.find_first_of("/?#", start), address.size());
+    const size_t at = address.rfind('@', end == 0 ? 0 : end - 1);
+    if (at == std::string::npos || at < start)
+        return address;
+    const std::string info = address.substr(start, at - start);
+    const size_t colon = info.find(':');
+    user = PercentDecoded(std::string_view(info).substr(0, colon));
+    if (colon != std::string::npos)
+        password = PercentDecoded(std::string_view(info).substr(colon + 1));
+    return address.substr(0, start) + address.substr(at + 1);
 }
 
 bool IsErrorStatus(int response) {
@@ -142,7 +184,13 @@ void TSpider::RunSpider(const std::string& startAddress) {
     m_RedirectTargets.clear();
     m_StartPageError.clear();
     m_Placement.IndexTree();
-    const std::string& start = startAddress;
+    // Credentials in the start address are sent to the site and never
+    // become part of an address the crawl records, logs or writes.
+    const std::string start =
+        WithoutCredentials(startAddress, m_Fetcher->UserName, m_Fetcher->Password);
+    // Every fetch of this crawl, the pages fetched ahead included, shares
+    // one cookie jar.
+    m_Fetcher->CookieJar = std::make_shared<THttpCookieJar>();
     m_StartHost = HostOf(start);
     QueueURL(start, start, {});
     // 3
@@ -225,7 +273,9 @@ void TSpider::RunSpider(const std::string& startAddress) {
         } else if (m_RedirectTargets.count(fetchForm)) {
             continue;
         }
-        if (!failure.empty() && fetcher.Response != -3) {
+        // A page cut short (a lost connection, a stall, the deadline) is a
+        // failed page: what arrived of it is not the page.
+        if (!failure.empty()) {
             m_Reporter.logLine("Cannot fetch " + fetchForm + ": " + failure);
             continue;
         }

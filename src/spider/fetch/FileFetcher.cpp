@@ -325,6 +325,9 @@ void TFileFetcher::BeginFetch(const std::string& address, TParallelDownloads* do
         settings.Headers = RequestHeaderLines(c.AcceptTypes(), c.CacheOptions(), c.AddHeaders());
         settings.ConnectTimeout = ConnectTimeout;
         settings.ReceiveTimeout = ReceiveTimeout;
+        settings.Deadline = Deadline;
+        settings.UserName = UserName;
+        settings.Password = Password;
         settings.MaxBodySize = MaxPageSize;
         settings.BodyWanted = m_BodyWanted;
         m_Download = downloads->Start(address, settings);
@@ -361,7 +364,11 @@ void TFileFetcher::PrepareFetch(const std::string& address) {
     c.SetAgent(Agent);
     c.Timeouts().ConnectTimeout = ConnectTimeout;
     c.Timeouts().ReceiveTimeout = ReceiveTimeout;
+    c.Timeouts().Deadline = Deadline;
     c.SetMaxBodySize(MaxPageSize);
+    c.SetCookieJar(CookieJar);
+    c.SetUsername(UserName);
+    c.SetPassword(Password);
     // Whether a body is wanted is decided on the client's worker, from
     // copies of the settings taken now; the header's values are taken when
     // the outcome arrives.
@@ -417,15 +424,13 @@ void TFileFetcher::WaitForOutcome() {
 }
 
 bool TFileFetcher::TakeDownload(TDownload& download) {
-    // What the download cannot show as the client would have: a transfer
-    // that failed before its final header or within a wanted page, and the
-    // answers that ask for credentials.
+    // What the download cannot show as the client would have: the answers
+    // that ask for credentials, a partial answer, and more redirects than
+    // the client follows. Those are fetched again the usual way.
     const int status = download.Status;
-    if (!download.HeaderComplete || status < 200 || status == 206 || status == 401 || status == 407)
-        return false;
-    const std::string contentType = download.Header.Value("Content-Type");
-    const bool wanted = m_BodyWanted(contentType);
-    if (status == 200 && wanted && !download.Complete)
+    if (download.Cancelled() || download.TooManyRedirects ||
+        (download.HeaderComplete &&
+         (status < 200 || status == 206 || status == 401 || status == 407)))
         return false;
     // The client's events, in their order: the redirects, the header's
     // values, then the outcome.
@@ -435,6 +440,15 @@ bool TFileFetcher::TakeDownload(TDownload& download) {
         Redirected = true;
         ReportStatus("Redirected: " + url);
     }
+    if (!download.HeaderComplete) {
+        // No final answer arrived: refused, stalled or cut off before it.
+        Response = 0;
+        ReportStatus("Host Unreachable.");
+        EndWait();
+        return true;
+    }
+    const std::string contentType = download.Header.Value("Content-Type");
+    const bool wanted = m_BodyWanted(contentType);
     m_HeaderTaken = true;
     ContentLength = download.Header.ContentLength();
     SetContentType(contentType);
@@ -448,6 +462,11 @@ bool TFileFetcher::TakeDownload(TDownload& download) {
     ReportStatus("Header Info Received, Content Type: " + contentType);
     if (!wanted) {
         ReportStatus("Done, but Interrupted.");
+    } else if (status == 200 && !download.Complete) {
+        // The body stopped short of its end: a lost connection, a stall, or
+        // the deadline.
+        Response = -3;
+        ReportStatus("Connection with remote host lost.");
     } else if (status == 200) {
         PageContent = std::move(download.Body);
         ContentLength = static_cast<std::int64_t>(PageContent.size());
@@ -488,6 +507,8 @@ void TFileFetcher::CopySettings(const TFileFetcher& from) {
     FollowQueryParts = from.FollowQueryParts;
     ConnectTimeout = from.ConnectTimeout;
     ReceiveTimeout = from.ReceiveTimeout;
+    Deadline = from.Deadline;
+    CookieJar = from.CookieJar;
     MaxPageSize = from.MaxPageSize;
 }
 

@@ -44,9 +44,12 @@ class TFileFetcher {
     static constexpr std::int64_t DefaultMaxPageSize = 15 * 1024 * 1024;
 
     // Published properties, in streaming order.
-    std::string Agent;
-    std::string Password;                            // kept; not handed to the HTTP client
-    std::string UserName;                            // kept; not handed to the HTTP client
+    // Every request names the program unless a profile gives its own text.
+    std::string Agent = TessalyAgent();
+    // Sent as HTTP basic authentication to the site (never to another host
+    // a redirect leads to); never part of an address the crawl records.
+    std::string Password;
+    std::string UserName;
     THttpClientAccessType ProxyAccess = atPreconfig; // kept; ProxyServer decides
     std::string ProxyBypass;                         // kept; not handed on
     int ProxyPort = 0;
@@ -105,6 +108,12 @@ class TFileFetcher {
     // server that stops sending (no byte for that long).
     unsigned ConnectTimeout = 30000;
     unsigned ReceiveTimeout = 30000;
+    // The longest one fetch may take in milliseconds (0: no limit), so a
+    // server that drips a page a byte at a time cannot hold it for ever.
+    unsigned Deadline = 60000;
+    // The jar every fetch of a crawl shares, the pages fetched ahead
+    // included; without one, this fetcher's client keeps its own cookies.
+    std::shared_ptr<THttpCookieJar> CookieJar;
     std::int64_t MaxPageSize = DefaultMaxPageSize;
 
     // Fetches the address, waits for the outcome while events run, parses

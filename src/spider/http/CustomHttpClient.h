@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+class THttpCookieJar;
 class THttpTransfer;
 typedef void CURL;
 
@@ -90,6 +91,11 @@ class TCustomHttpClient : public TLoginComponent {
     // an endless answer cannot hold a transfer or its memory for ever.
     std::int64_t MaxBodySize() const { return m_MaxBodySize; }
     void SetMaxBodySize(std::int64_t value) { m_MaxBodySize = value < 0 ? 0 : value; }
+
+    // The cookie jar the transfers share with others (every fetch of a
+    // crawl uses one); without one, the client keeps its own cookies.
+    const std::shared_ptr<THttpCookieJar>& CookieJar() const { return m_CookieJar; }
+    void SetCookieJar(std::shared_ptr<THttpCookieJar> value) { m_CookieJar = std::move(value); }
 
     // Starts a transfer of URL; false, changing nothing, while one runs.
     // resumeFrom and rangeEnd (0: to the end) ask for a byte range. With
@@ -174,6 +180,7 @@ class TCustomHttpClient : public TLoginComponent {
     unsigned m_WaitTimeout = 0;
     bool m_WorkOffline = false;
     std::int64_t m_MaxBodySize = 0;
+    std::shared_ptr<THttpCookieJar> m_CookieJar;
 
     bool m_TransferActive = false;
     // Refuses a new start until the outcome has been reported.

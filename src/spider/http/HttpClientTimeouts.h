@@ -10,4 +10,6 @@ class THttpClientTimeouts {
     unsigned ConnectTimeout = 0;
     unsigned ReceiveTimeout = 0;
     unsigned SendTimeout = 0;
+    // The longest a whole transfer may take; 0: no limit.
+    unsigned Deadline = 0;
 };

@@ -2,6 +2,7 @@
 
 #include "CustomHttpClient.h"
 #include "HttpDate.h"
+#include "HttpRequestOptions.h"
 #include "WorkerThread.h"
 
 #include <algorithm>
@@ -14,11 +15,6 @@ namespace {
 
 std::string Trim(const std::string& s) {
     return std::string(TrimHeaderText(s));
-}
-
-long long NowMs() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 // The realm of an authenticate header: the text after the first `="`,
@@ -74,6 +70,7 @@ THttpTransfer::THttpTransfer(TCustomHttpClient& client)
       m_HasProxyAuthentication(bool(client.OnProxyAuthenticationRequest)),
       m_HasRedirected(bool(client.OnRedirected)) {
     HeaderFilter = client.HeaderFilter;
+    CookieJar = client.m_CookieJar;
 }
 
 THttpTransfer::~THttpTransfer() {
@@ -105,7 +102,7 @@ bool THttpTransfer::RunInUIThread(const std::function<void()>& proc) {
 }
 
 void THttpTransfer::TouchActivity() {
-    m_LastActivityMs = NowMs();
+    m_Stall.Touch();
 }
 
 long long THttpTransfer::ElapsedMs() const {
@@ -163,12 +160,10 @@ void THttpTransfer::Run(TEventWorkerThread& thread) {
             continue;
         case TNext::Body: {
             const int status = HTTPStatus;
-            const bool clean = result == CURLE_OK && !m_TimedOut;
             // A read that failed is not a success even when no length was
             // announced to compare with; a body cut at MaxBodySize is.
             Succeeded =
-                (status == 200 || status == 206) &&
-                (Truncated || (clean && (Announced == 0 || !Target || Received == Announced)));
+                (status == 200 || status == 206) && AnswerComplete(result, m_TimedOut, Truncated);
             return;
         }
         case TNext::NoTarget:
@@ -213,15 +208,16 @@ void THttpTransfer::SetUpRequest() {
     // Options start afresh for every request; live connections, cookies and
     // the name cache stay with the handle.
     curl_easy_reset(h);
-    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    THttpRequestOptions options;
+    options.Agent = Agent;
+    options.FollowRedirects = !InSet(InternetOptions, ioNoAutoRedirect);
+    options.ConnectTimeout = Timeouts.ConnectTimeout;
+    options.Deadline = Timeouts.Deadline;
+    options.VerifyHostName = !InSet(InternetOptions, ioIgnoreCertificateInvalid);
+    options.Cookies = !InSet(InternetOptions, ioNoCookies);
+    options.CookieJar = CookieJar;
+    ApplyRequestOptions(h, options);
     curl_easy_setopt(h, CURLOPT_URL, m_RequestURL.c_str());
-    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, InSet(InternetOptions, ioNoAutoRedirect) ? 0L : 1L);
-    curl_easy_setopt(h, CURLOPT_MAXREDIRS, static_cast<long>(TCustomHttpClient::MaxRedirects));
-    curl_easy_setopt(h, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-    if (!Agent.empty())
-        curl_easy_setopt(h, CURLOPT_USERAGENT, Agent.c_str());
 
     switch (Proxy.AccessType) {
     case atPreconfig: // libcurl reads the *_proxy environment variables itself
@@ -245,15 +241,8 @@ void THttpTransfer::SetUpRequest() {
         curl_easy_setopt(h, CURLOPT_USERNAME, m_User.c_str());
         curl_easy_setopt(h, CURLOPT_PASSWORD, m_Password.c_str());
     }
-    if (Timeouts.ConnectTimeout != 0)
-        curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(Timeouts.ConnectTimeout));
     if (!InSet(InternetOptions, ioKeepConnection))
         curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L);
-    if (!InSet(InternetOptions, ioNoCookies))
-        curl_easy_setopt(h, CURLOPT_COOKIELIST,
-                         "Set-Cookie:"); // starts the cookie engine, kept for the handle's life
-    if (InSet(InternetOptions, ioIgnoreCertificateInvalid))
-        curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 0L);
 
     // Request headers: the accept type, the extra lines, the range line.
     if (m_HeaderList) {
@@ -303,7 +292,7 @@ CURLcode THttpTransfer::Send() {
     m_Redirects = 0;
     m_Next = TNext::Nothing;
     m_TimedOut = false;
-    TouchActivity();
+    m_Stall.Start(Timeouts.ReceiveTimeout);
     return curl_easy_perform(m_Curl);
 }
 
@@ -565,8 +554,7 @@ int THttpTransfer::ProgressCallback(void* self, curl_off_t, curl_off_t, curl_off
     auto& t = *static_cast<THttpTransfer*>(self);
     if (t.m_Thread->StopRequested())
         return 1;
-    const unsigned limit = t.Timeouts.ReceiveTimeout;
-    if (limit != 0 && NowMs() - t.m_LastActivityMs > static_cast<long long>(limit)) {
+    if (t.m_Stall.Stalled()) {
         t.m_TimedOut = true;
         return 1;
     }

@@ -8,6 +8,7 @@
 #include "HttpClientTimeouts.h"
 #include "HttpClientTypes.h"
 #include "HttpHeaderBlock.h"
+#include "HttpRequestOptions.h"
 #include "HttpStreams.h"
 
 #include <atomic>
@@ -62,6 +63,7 @@ class THttpTransfer {
     std::int64_t MaxBodySize = 0;
     std::string Username;
     std::string Password;
+    std::shared_ptr<THttpCookieJar> CookieJar;
 
     // State.
     unsigned long long ResumeFrom = 0;
@@ -137,5 +139,5 @@ class THttpTransfer {
     std::exception_ptr m_Error;
 
     std::chrono::steady_clock::time_point m_StartTick;
-    std::atomic<long long> m_LastActivityMs{0};
+    THttpStallWatch m_Stall;
 };

@@ -8,14 +8,9 @@
 #include <sched.h>
 #include <utility>
 
-TParallelDownloads::TParallelDownloads()
-    : m_Multi(curl_multi_init()), m_Share(curl_share_init()),
-      m_Dispatcher(QAbstractEventDispatcher::instance()) {
-    // One cookie jar for all downloads, as one HTTP client keeps one; only
-    // the downloads' thread uses it.
-    if (m_Share)
-        curl_share_setopt(m_Share, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
-}
+TParallelDownloads::TParallelDownloads(std::shared_ptr<THttpCookieJar> jar)
+    : m_Multi(curl_multi_init()), m_Jar(jar ? std::move(jar) : std::make_shared<THttpCookieJar>()),
+      m_Dispatcher(QAbstractEventDispatcher::instance()) {}
 
 TParallelDownloads::~TParallelDownloads() {
     {
@@ -30,8 +25,6 @@ TParallelDownloads::~TParallelDownloads() {
         Drop(*download);
     for (CURL* handle : m_IdleHandles)
         curl_easy_cleanup(handle);
-    if (m_Share)
-        curl_share_cleanup(m_Share);
     if (m_Multi)
         curl_multi_cleanup(m_Multi);
 }
@@ -81,10 +74,7 @@ void TParallelDownloads::End(TDownload& d, CURLcode result) {
     } else if (d.m_ReadBody) {
         // As the HTTP client counts a page received: whole, or cut at the
         // limit.
-        const long long announced = d.Header.ContentLength();
-        d.Complete =
-            d.Truncated || (result == CURLE_OK &&
-                            (announced == 0 || static_cast<long long>(d.Body.size()) == announced));
+        d.Complete = AnswerComplete(result, d.m_TimedOut, d.Truncated);
     }
     d.m_Ended = true;
     // The waiting thread looks at Ended after it has said it waits, and this
@@ -103,6 +93,7 @@ size_t TParallelDownloads::HeaderCallback(char* data, size_t size, size_t count,
     const size_t length = size * count;
     if (d.m_Cancelled)
         return 0;
+    d.m_Stall.Touch();
     if (d.HeaderComplete)
         return length; // trailers of a chunked body
     try {
@@ -117,8 +108,10 @@ size_t TParallelDownloads::HeaderCallback(char* data, size_t size, size_t count,
         if (status >= 300 && status < 400 && !location.empty()) {
             // libcurl follows it, as far as the HTTP client's limit; the last
             // one allowed ends the download.
-            if (d.Redirects.size() >= static_cast<size_t>(TCustomHttpClient::MaxRedirects))
+            if (d.Redirects.size() >= static_cast<size_t>(TCustomHttpClient::MaxRedirects)) {
+                d.TooManyRedirects = true;
                 return 0;
+            }
             d.Redirects.push_back(ResolveRedirectURL(d.m_Handle, location));
             d.Header.Clear();
             return length;
@@ -144,6 +137,7 @@ size_t TParallelDownloads::WriteCallback(char* data, size_t size, size_t count, 
     size_t length = size * count;
     if (d.m_Cancelled)
         return 0;
+    d.m_Stall.Touch();
     if (!d.m_ReadBody)
         return d.HeaderComplete ? 0 : length; // the body of a redirect
     const std::int64_t limit = d.m_Settings.MaxBodySize;
@@ -165,36 +159,41 @@ size_t TParallelDownloads::WriteCallback(char* data, size_t size, size_t count, 
     return length;
 }
 
+int TParallelDownloads::ProgressCallback(void* self, curl_off_t, curl_off_t, curl_off_t,
+                                         curl_off_t) {
+    auto& d = *static_cast<TDownload*>(self);
+    if (d.m_Cancelled)
+        return 1;
+    if (d.m_Stall.Stalled()) {
+        d.m_TimedOut = true;
+        return 1;
+    }
+    return 0;
+}
+
 void TParallelDownloads::SetUp(TDownload& d) {
     CURL* h = d.m_Handle;
     const TDownloadSettings& s = d.m_Settings;
     curl_easy_reset(h);
-    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    THttpRequestOptions options;
+    options.Agent = s.Agent;
+    options.ConnectTimeout = s.ConnectTimeout;
+    options.Deadline = s.Deadline;
+    // Cookies a site sets are sent back, as the HTTP client does; the jar is
+    // the one all downloads share.
+    options.CookieJar = m_Jar;
+    ApplyRequestOptions(h, options);
     curl_easy_setopt(h, CURLOPT_PRIVATE, &d);
     curl_easy_setopt(h, CURLOPT_URL, d.m_URL.c_str());
-    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(h, CURLOPT_MAXREDIRS, static_cast<long>(TCustomHttpClient::MaxRedirects));
     curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
-    // A proxy's answer to CONNECT is not the page's header.
-    curl_easy_setopt(h, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-    if (!s.Agent.empty())
-        curl_easy_setopt(h, CURLOPT_USERAGENT, s.Agent.c_str());
-    if (s.ConnectTimeout != 0)
-        curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(s.ConnectTimeout));
-    if (s.ReceiveTimeout != 0) {
-        // Less than a byte a second over the time-out, in whole seconds.
-        curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME,
-                         static_cast<long>(std::max(1u, (s.ReceiveTimeout + 999) / 1000)));
+    if (!s.UserName.empty() || !s.Password.empty()) {
+        curl_easy_setopt(h, CURLOPT_USERNAME, s.UserName.c_str());
+        curl_easy_setopt(h, CURLOPT_PASSWORD, s.Password.c_str());
     }
-    // Cookies a site sets are sent back, as the HTTP client does (this
-    // starts the cookie engine at once, kept for the handle's life). The
-    // jar is then the one all downloads share: the engine must run before.
-    curl_easy_setopt(h, CURLOPT_COOKIELIST, "Set-Cookie:");
-    if (m_Share)
-        curl_easy_setopt(h, CURLOPT_SHARE, m_Share);
+    d.m_Stall.Start(s.ReceiveTimeout);
+    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &TParallelDownloads::ProgressCallback);
+    curl_easy_setopt(h, CURLOPT_XFERINFODATA, &d);
+    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
     for (const std::string& line : s.Headers) {
         curl_slist* list = curl_slist_append(d.m_HeaderList, line.c_str());
         if (list)

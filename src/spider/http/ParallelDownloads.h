@@ -9,6 +9,7 @@
 // answers a request for credentials: whoever started it decides from its
 // outcome whether it stands.
 #include "HttpHeaderBlock.h"
+#include "HttpRequestOptions.h"
 
 #include <atomic>
 #include <cstdint>
@@ -31,6 +32,11 @@ struct TDownloadSettings {
     // nothing for the receive time-out ends the download.
     unsigned ConnectTimeout = 0;
     unsigned ReceiveTimeout = 0;
+    // The longest the whole download may take; 0: no limit.
+    unsigned Deadline = 0;
+    // Sent as basic authentication to the address's own host.
+    std::string UserName;
+    std::string Password;
     // The body is read up to this many bytes, the rest dropped; 0: no limit.
     std::int64_t MaxBodySize = 0;
     // Whether the body of an answer of that content type is read; called on
@@ -42,6 +48,8 @@ class TDownload {
   public:
     // The download has ended; what follows may be read from then on.
     bool Ended() const { return m_Ended.load(); }
+    // It was stopped, or left out before it started: it shows nothing.
+    bool Cancelled() const { return m_Cancelled.load(); }
     // The final answer's header arrived (after the redirects, if any).
     bool HeaderComplete = false;
     // Its status.
@@ -52,6 +60,8 @@ class TDownload {
     bool Truncated = false;
     // The addresses of the redirects followed, in order.
     std::vector<std::string> Redirects;
+    // It ended at a redirect beyond the most the HTTP client follows.
+    bool TooManyRedirects = false;
     // The final answer's header and body.
     THttpHeaderBlock Header;
     std::string Body;
@@ -63,6 +73,8 @@ class TDownload {
     curl_slist* m_HeaderList = nullptr;
     CURL* m_Handle = nullptr;
     bool m_ReadBody = false;
+    THttpStallWatch m_Stall;
+    bool m_TimedOut = false;
     std::atomic<bool> m_Ended{false};
     std::atomic<bool> m_Awaited{false};
     std::atomic<bool> m_Cancelled{false};
@@ -70,8 +82,9 @@ class TDownload {
 
 class TParallelDownloads {
   public:
-    // Made on the thread whose event loop waits for the downloads.
-    TParallelDownloads();
+    // Made on the thread whose event loop waits for the downloads. The
+    // downloads share the cookie jar given, or one of their own.
+    explicit TParallelDownloads(std::shared_ptr<THttpCookieJar> jar = nullptr);
     // Ends every download still running (not complete) and the thread.
     ~TParallelDownloads();
     TParallelDownloads(const TParallelDownloads&) = delete;
@@ -94,9 +107,10 @@ class TParallelDownloads {
     void Drop(TDownload& download);
     static size_t HeaderCallback(char* data, size_t size, size_t count, void* self);
     static size_t WriteCallback(char* data, size_t size, size_t count, void* self);
+    static int ProgressCallback(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
 
     CURLM* m_Multi = nullptr;
-    CURLSH* m_Share = nullptr;
+    std::shared_ptr<THttpCookieJar> m_Jar;
     QAbstractEventDispatcher* m_Dispatcher = nullptr;
     std::thread m_Thread;
     // Guarded by m_Lock: downloads handed over and not yet taken, and the
