@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config git
     qt6-base-dev qt6-base-dev-tools libqt6test6 libqt6network6
-    libcurl4-openssl-dev libssl-dev libjpeg-dev
+    libcurl4-openssl-dev libssl-dev libjpeg-dev zlib1g-dev openssl
     libgtest-dev libgmock-dev libbenchmark-dev
     clang clang-format
     nginx python3-pyftpdlib libxml2-utils libxml2-dev curl hyperfine time

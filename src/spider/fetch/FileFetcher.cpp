@@ -117,6 +117,7 @@ void TFileFetcher::WireClient() {
     };
     c.OnHostUnreachable = [this](TCustomHttpClient*) {
         Response = 0;
+        FailureReason = m_Client->FailureText();
         ReportStatus("Host Unreachable.");
         EndWait();
     };
@@ -232,6 +233,7 @@ void TFileFetcher::ResetPage() {
     m_LastModifiedReceived = false;
     FinalURL.clear();
     Redirected = false;
+    FailureReason.clear();
     m_PageLinks.clear();
     m_FollowedLinks.clear();
     m_LinkText.clear();
@@ -443,6 +445,7 @@ bool TFileFetcher::TakeDownload(TDownload& download) {
     if (!download.HeaderComplete) {
         // No final answer arrived: refused, stalled or cut off before it.
         Response = 0;
+        FailureReason = download.FailureText;
         ReportStatus("Host Unreachable.");
         EndWait();
         return true;

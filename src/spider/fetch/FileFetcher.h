@@ -85,6 +85,9 @@ class TFileFetcher {
     // lost during a successful download).
     int Response = -1;
     std::string RedirectedURL;
+    // Why the last fetch got no answer, where that matters to the user (a
+    // certificate refused); empty otherwise.
+    std::string FailureReason;
     bool Parsed = false;
     // Bare addresses of the followed links of the last page.
     const std::vector<std::string>& PageLinks();

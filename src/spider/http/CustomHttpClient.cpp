@@ -59,6 +59,11 @@ const THttpHeaderInfo& TCustomHttpClient::HeaderInfo() const {
     return m_Transfer ? m_Transfer->HeaderInfo : none;
 }
 
+const std::string& TCustomHttpClient::FailureText() const {
+    static const std::string none;
+    return m_Transfer ? m_Transfer->FailureText : none;
+}
+
 int TCustomHttpClient::HTTPStatus() const {
     return m_Transfer ? m_Transfer->HTTPStatus.load() : -1;
 }

@@ -117,6 +117,9 @@ class TCustomHttpClient : public TLoginComponent {
     const THttpHeaderInfo& HeaderInfo() const;
     // The last transfer succeeded (valid from its end on).
     bool Succeeded() const;
+    // Why the last transfer failed, where that matters to the user (a
+    // certificate refused); empty otherwise. Valid as HeaderInfo is.
+    const std::string& FailureText() const;
     // Status of the last answer; -1 until one was read.
     int HTTPStatus() const;
 

@@ -13,15 +13,13 @@ long long NowMs() {
 }
 
 // The authorities a user names for TLS programs on this system, as curl and
-// OpenSSL read them; empty leaves the library's bundle.
-const std::string& CertificateBundle() {
-    static const std::string bundle = [] {
-        for (const char* name : {"CURL_CA_BUNDLE", "SSL_CERT_FILE"})
-            if (const char* value = std::getenv(name); value && *value)
-                return std::string(value);
-        return std::string();
-    }();
-    return bundle;
+// OpenSSL read them; empty leaves the library's bundle. Read for each request,
+// so a change reaches the next one.
+std::string CertificateBundle() {
+    for (const char* name : {"CURL_CA_BUNDLE", "SSL_CERT_FILE"})
+        if (const char* value = std::getenv(name); value && *value)
+            return value;
+    return {};
 }
 
 } // namespace
@@ -73,7 +71,7 @@ void ApplyRequestOptions(CURL* h, const THttpRequestOptions& o) {
         curl_easy_setopt(h, CURLOPT_ACCEPT_ENCODING, "gzip, br");
     if (!o.VerifyHostName)
         curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 0L);
-    if (const std::string& bundle = CertificateBundle(); !bundle.empty())
+    if (const std::string bundle = CertificateBundle(); !bundle.empty())
         curl_easy_setopt(h, CURLOPT_CAINFO, bundle.c_str());
     if (o.Cookies) {
         // Starts the cookie engine at once, kept for the handle's life; with
@@ -96,6 +94,23 @@ void THttpStallWatch::Touch() {
 bool THttpStallWatch::Stalled() const {
     return m_Limit != 0 &&
            NowMs() - m_LastMs.load(std::memory_order_relaxed) > static_cast<long long>(m_Limit);
+}
+
+std::string TransferFailureText(CURLcode result, const char* detail) {
+    switch (result) {
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+        return std::string("the server's certificate was refused (") +
+               (detail && *detail ? detail : curl_easy_strerror(result)) + ")";
+    case CURLE_SSL_CONNECT_ERROR:
+        return std::string("the secure connection failed (") +
+               (detail && *detail ? detail : curl_easy_strerror(result)) + ")";
+    default:
+        return {};
+    }
 }
 
 bool AnswerComplete(CURLcode result, bool stalled, bool truncated) {

@@ -83,3 +83,9 @@ class THttpStallWatch {
 // the bytes on the wire, which differ from the decoded bytes of a compressed
 // answer) and did not stall, or it was cut on purpose at the body limit.
 bool AnswerComplete(CURLcode result, bool stalled, bool truncated);
+
+// Why a transfer failed, in words for the log, where the reason matters to
+// the user (a certificate refused, a secure connection that failed); empty
+// for the failures the caller words itself. detail is the library's error
+// buffer, which may be empty.
+std::string TransferFailureText(CURLcode result, const char* detail);

@@ -139,6 +139,7 @@ void THttpTransfer::Run(TEventWorkerThread& thread) {
     for (;;) {
         CheckStop();
         CURLcode result = Send();
+        FailureText = TransferFailureText(result, m_ErrorBuffer);
         CheckStop();
         if (m_Error)
             std::rethrow_exception(m_Error);
@@ -218,6 +219,8 @@ void THttpTransfer::SetUpRequest() {
     options.CookieJar = CookieJar;
     ApplyRequestOptions(h, options);
     curl_easy_setopt(h, CURLOPT_URL, m_RequestURL.c_str());
+    m_ErrorBuffer[0] = '\0';
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, m_ErrorBuffer);
 
     switch (Proxy.AccessType) {
     case atPreconfig: // libcurl reads the *_proxy environment variables itself

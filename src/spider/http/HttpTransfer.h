@@ -83,6 +83,9 @@ class THttpTransfer {
     bool Truncated = false;
     // The final answer's header, when a header filter asked for it.
     THttpHeaderInfo HeaderInfo;
+    // Why the last request failed, where that matters to the user (see
+    // TransferFailureText); empty otherwise.
+    std::string FailureText;
     THttpClientHeaderFilter HeaderFilter;
 
   private:
@@ -118,6 +121,7 @@ class THttpTransfer {
     bool m_HasRedirected = false;
 
     CURL* m_Curl = nullptr;
+    char m_ErrorBuffer[CURL_ERROR_SIZE] = {};
     curl_slist* m_HeaderList = nullptr;
     std::string m_RequestURL;
     std::string m_Scheme;

@@ -69,6 +69,7 @@ void TParallelDownloads::End(TDownload& d, CURLcode result) {
         curl_slist_free_all(d.m_HeaderList);
         d.m_HeaderList = nullptr;
     }
+    d.FailureText = TransferFailureText(result, d.m_ErrorBuffer);
     if (d.m_Cancelled) {
         d.HeaderComplete = false;
     } else if (d.m_ReadBody) {
@@ -185,6 +186,7 @@ void TParallelDownloads::SetUp(TDownload& d) {
     ApplyRequestOptions(h, options);
     curl_easy_setopt(h, CURLOPT_PRIVATE, &d);
     curl_easy_setopt(h, CURLOPT_URL, d.m_URL.c_str());
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, d.m_ErrorBuffer);
     curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
     if (!s.UserName.empty() || !s.Password.empty()) {
         curl_easy_setopt(h, CURLOPT_USERNAME, s.UserName.c_str());

@@ -60,6 +60,9 @@ class TDownload {
     bool Truncated = false;
     // The addresses of the redirects followed, in order.
     std::vector<std::string> Redirects;
+    // Why it failed, where that matters to the user (see
+    // TransferFailureText); empty otherwise.
+    std::string FailureText;
     // It ended at a redirect beyond the most the HTTP client follows.
     bool TooManyRedirects = false;
     // The final answer's header and body.
@@ -72,6 +75,7 @@ class TDownload {
     TDownloadSettings m_Settings;
     curl_slist* m_HeaderList = nullptr;
     CURL* m_Handle = nullptr;
+    char m_ErrorBuffer[CURL_ERROR_SIZE] = {};
     bool m_ReadBody = false;
     THttpStallWatch m_Stall;
     bool m_TimedOut = false;

@@ -30,6 +30,21 @@ NginxServer::~NginxServer() {
 }
 
 std::string NginxServer::Start(const std::string& serverConfig) {
+    return StartWith(serverConfig, {}, {});
+}
+
+std::string NginxServer::StartTls(const QString& certificate, const QString& key,
+                                  const std::string& serverConfig) {
+    return StartWith(serverConfig, certificate, key);
+}
+
+std::string NginxServer::StartWith(const std::string& serverConfig, const QString& certificate,
+                                   const QString& key) {
+    m_Tls = !certificate.isEmpty();
+    const QString tls = m_Tls ? QString(" ssl;\n        ssl_certificate %1;\n        "
+                                        "ssl_certificate_key %2")
+                                    .arg(certificate, key)
+                              : QString();
     const QString exe =
         QStandardPaths::findExecutable("nginx", {"/usr/sbin", "/usr/local/sbin", "/usr/bin"});
     if (exe.isEmpty())
@@ -57,6 +72,8 @@ http {
     default_type application/octet-stream;
     log_format conn '$connection $request_uri $status';
     access_log %1/access.log conn;
+    log_format agent '"$http_user_agent" "$http_authorization"';
+    access_log %1/agents.log agent;
     client_body_temp_path %1/tmp/body;
     proxy_temp_path %1/tmp/proxy;
     fastcgi_temp_path %1/tmp/fastcgi;
@@ -65,7 +82,7 @@ http {
     keepalive_timeout 30s;
     keepalive_requests 100000;
     server {
-        listen 127.0.0.1:%2;
+        listen 127.0.0.1:%2%4;
         root %1/site;
         %3
     }
@@ -73,7 +90,8 @@ http {
 )")
                              .arg(root)
                              .arg(m_Port)
-                             .arg(QString::fromStdString(serverConfig));
+                             .arg(QString::fromStdString(serverConfig))
+                             .arg(tls);
     QFile f(root + "/nginx.conf");
     if (!f.open(QIODevice::WriteOnly) || f.write(conf.toUtf8()) < 0)
         return "cannot write the nginx configuration";
@@ -98,15 +116,15 @@ http {
 }
 
 std::string NginxServer::Url(const std::string& path) const {
-    return "http://127.0.0.1:" + std::to_string(m_Port) + path;
+    return (m_Tls ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(m_Port) + path;
 }
 
 QString NginxServer::Site(const QString& name) const {
     return m_Dir.path() + "/site/" + name;
 }
 
-std::vector<QByteArray> NginxServer::LogLines() const {
-    QFile log(m_Dir.path() + "/access.log");
+std::vector<QByteArray> NginxServer::LogLines(const char* name) const {
+    QFile log(m_Dir.path() + "/" + name);
     std::vector<QByteArray> lines;
     if (!log.open(QIODevice::ReadOnly))
         return lines;
@@ -127,6 +145,20 @@ std::vector<std::string> NginxServer::Requests() const {
     std::vector<std::string> result;
     for (const QByteArray& line : LogLines())
         result.push_back(line.split(' ').value(1).toStdString());
+    return result;
+}
+
+std::vector<std::string> NginxServer::Agents() const {
+    std::vector<std::string> result;
+    for (const QByteArray& line : LogLines("agents.log"))
+        result.push_back(line.split('"').value(1).toStdString());
+    return result;
+}
+
+std::vector<std::string> NginxServer::Authorizations() const {
+    std::vector<std::string> result;
+    for (const QByteArray& line : LogLines("agents.log"))
+        result.push_back(line.split('"').value(3).toStdString());
     return result;
 }
 

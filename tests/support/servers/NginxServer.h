@@ -21,6 +21,9 @@ class NginxServer {
     // Starts nginx; empty text when it runs and answers, else why not.
     // serverConfig is added inside the server block (locations and such).
     std::string Start(const std::string& serverConfig = {});
+    // The same over TLS with the given certificate and key.
+    std::string StartTls(const QString& certificate, const QString& key,
+                         const std::string& serverConfig = {});
 
     quint16 Port() const { return m_Port; }
     std::string Url(const std::string& path) const;
@@ -30,13 +33,20 @@ class NginxServer {
     std::vector<std::string> Connections() const;
     // The request targets logged, in order.
     std::vector<std::string> Requests() const;
+    // The User-Agent line of each logged request ("-" for none), in order.
+    std::vector<std::string> Agents() const;
+    // The Authorization line of each logged request ("-" for none).
+    std::vector<std::string> Authorizations() const;
 
   private:
-    std::vector<QByteArray> LogLines() const;
+    std::vector<QByteArray> LogLines(const char* name = "access.log") const;
+    std::string StartWith(const std::string& serverConfig, const QString& certificate,
+                          const QString& key);
 
     QTemporaryDir m_Dir;
     QProcess m_Process;
     quint16 m_Port = 0;
+    bool m_Tls = false;
 };
 
 // Writes a file of the served site with the given modification time, the
