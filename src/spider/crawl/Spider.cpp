@@ -129,7 +129,8 @@ bool TSpider::WillFetch(std::string_view fullURL, std::string_view bareURL) cons
 std::string TSpider::FailureText() const {
     const int response = m_Current->Response;
     if (response == 0)
-        return "no answer from the host";
+        return m_Current->FailureReason.empty() ? "no answer from the host"
+                                                : m_Current->FailureReason;
     if (response == -3)
         return "the connection was lost";
     if (IsErrorStatus(response))
