@@ -155,3 +155,22 @@ TEST_F(SpiderScripted, FailingPagesEndAndGiveTheirOutcome) {
     getrusage(RUSAGE_SELF, &after);
     EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 100 * 1024) << "kilobytes";
 }
+
+TEST_F(SpiderScripted, ACookieOfTheStartPageGoesWithEveryPageFetchedAhead) {
+    std::string links;
+    for (int i = 0; i < 12; ++i) {
+        const std::string path = "/p" + std::to_string(i) + ".html";
+        links += "<a href=\"" + path + "\">p</a>";
+        server.Script(path, {R::Plain(Page("<title>P</title>"))});
+    }
+    server.Script("/",
+                  {R::Plain(HttpReply("200 OK",
+                                      "Content-Type: text/html\r\n"
+                                      "Set-Cookie: session=abc; Path=/\r\n",
+                                      QByteArray::fromStdString("<title>Home</title>" + links)))});
+    Crawl();
+    ASSERT_EQ(server.requests.size(), 13u);
+    for (size_t i = 1; i < server.requests.size(); ++i)
+        EXPECT_TRUE(server.requests[i].contains("\r\nCookie: session=abc\r\n"))
+            << server.requests[i].toStdString();
+}

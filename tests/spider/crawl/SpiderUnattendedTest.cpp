@@ -4,6 +4,7 @@
 #include "CrawlTestSupport.h"
 #include "FileRoutines.h"
 #include "ProfileFile.h"
+#include "TestAuthority.h"
 
 #include <QFileInfo>
 #include <QProcess>
@@ -111,4 +112,66 @@ TEST_F(SpiderUnattended, StartPageOutOfReachFailsAndKeepsTheEarlierMaps) {
         EXPECT_EQ(ReadFileText(out + "sitemap.xml"), "earlier sitemap");
         EXPECT_EQ(QDir(QString::fromStdString(out)).entryList(QDir::Files).size(), 2);
     }
+}
+
+TEST_F(SpiderUnattended, CredentialsOfTheStartAddressAreSentAndNeverWritten) {
+    FixtureSite site;
+    ASSERT_TRUE(site.Serve({
+                               {"index.html", "<title>Home</title><a href=\"a.html\">A</a>"},
+                               {"a.html", "<title>A</title><a href=\"%P%b.html\">B</a>"},
+                               {"b.html", "<title>B</title>"},
+                           })
+                    .empty());
+    const std::string url = site.Url("/");
+    const std::string withCredentials = "http://ann:s3cr%40t@" + url.substr(7);
+    const RunResult r = Run(withCredentials);
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string xml = ReadFileText(out + "sitemap.xml");
+    const std::string page = ReadFileText(out + "sitemap.html");
+    EXPECT_NE(xml.find("<loc>" + site.Url("/b.html") + "</loc>"), std::string::npos) << xml;
+    for (const std::string& text : {xml, page, r.err}) {
+        EXPECT_EQ(text.find("ann"), std::string::npos) << text;
+        EXPECT_EQ(text.find("s3cr"), std::string::npos) << text;
+    }
+    // Every request carried them as basic authentication.
+    const std::vector<std::string> sent = site.Server().Authorizations();
+    ASSERT_EQ(sent.size(), 3u);
+    for (const std::string& line : sent)
+        EXPECT_EQ(line, "Basic " + QByteArray("ann:s3cr@t").toBase64().toStdString());
+}
+
+// A site on https whose certificate a test authority signed, trusted for the
+// run; the same files on a server whose certificate nobody vouches for; and a
+// plain server that sends every request to the https one.
+TEST_F(SpiderUnattended, HttpsSitesCrawlWithTheirCertificatesChecked) {
+    TestAuthority authority;
+    ASSERT_EQ(authority.Make(), "");
+    TrustOnly trust(authority.AuthorityFile());
+    NginxServer secure, untrusted, plain;
+    ASSERT_EQ(secure.StartTls(authority.ServerCertificate(), authority.ServerKey()), "");
+    ASSERT_EQ(untrusted.StartTls(authority.UntrustedCertificate(), authority.UntrustedKey()), "");
+    ASSERT_EQ(plain.Start("return 301 " + secure.Url("") + "$request_uri;"), "");
+    const QDateTime modified(QDate(2021, 3, 4), QTime(5, 6, 7), QTimeZone::utc());
+    for (NginxServer* server : {&secure, &untrusted}) {
+        ASSERT_TRUE(WriteSiteFile(server->Site("index.html"),
+                                  "<title>Home</title><a href=\"a.html\">A</a>", modified));
+        ASSERT_TRUE(WriteSiteFile(server->Site("a.html"), "<title>A</title>", modified));
+    }
+
+    RunResult r = Run(plain.Url("/"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string xml = ReadFileText(out + "sitemap.xml");
+    for (const char* path : {"/", "/a.html"})
+        EXPECT_NE(xml.find("<loc>" + secure.Url(path) + "</loc>"), std::string::npos) << xml;
+    EXPECT_EQ(xml.find("http://"), xml.find("http://www.sitemaps.org")) << xml;
+
+    WriteFileText("earlier sitemap", out + "sitemap.xml");
+    r = Run(untrusted.Url("/"));
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find("Cannot fetch " + untrusted.Url("/") +
+                         ": the server's certificate was refused ("),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(ReadFileText(out + "sitemap.xml"), "earlier sitemap");
+    EXPECT_TRUE(untrusted.Requests().empty());
 }
