@@ -29,13 +29,7 @@ void TFetchAhead::Fill(const TSpiderQueue& queue, const TFileFetcher& settings,
         TFileFetcher* fetcher = m_Free.back();
         m_Free.pop_back();
         fetcher->CopySettings(settings);
-        // The downloads share the crawl's cookie jar; a crawl with another
-        // jar gets downloads of its own.
-        if (!m_Downloads || m_DownloadsJar != settings.CookieJar) {
-            m_Downloads = std::make_unique<TParallelDownloads>(settings.CookieJar);
-            m_DownloadsJar = settings.CookieJar;
-        }
-        fetcher->BeginFetch(EncodeURLForFetch(queue.FullAt(index)), m_Downloads.get());
+        fetcher->BeginFetch(EncodeURLForFetch(queue.FullAt(index)));
         m_Slots.push_back(fetcher);
         ++m_Ahead;
     }

@@ -5,8 +5,7 @@
 // side by side while the crawl works on the page before them. The crawl then
 // takes each page's results in its own order, as if it had fetched it then,
 // so the tree, the counts and the log come out as one fetch at a time gives
-// them. The pages are downloaded side by side on one thread; one that does
-// not come out as a plain page is fetched again the usual way in its turn.
+// them. Their transfers run concurrently on the HTTP engine's one thread.
 #include "FileFetcher.h"
 #include "SpiderQueue.h"
 
@@ -44,10 +43,6 @@ class TFetchAhead {
 
   private:
     int m_Depth = 0;
-    // The pages ahead are downloaded side by side on one thread; made with
-    // the first fetch ahead, gone after the fetchers.
-    std::unique_ptr<TParallelDownloads> m_Downloads;
-    std::shared_ptr<THttpCookieJar> m_DownloadsJar;
     std::vector<std::unique_ptr<TFileFetcher>> m_Fetchers;
     std::vector<TFileFetcher*> m_Free;
     // One per entry looked at, from the queue's front: its fetcher or nullptr.

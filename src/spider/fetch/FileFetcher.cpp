@@ -75,7 +75,7 @@ TFileFetcher::TFileFetcher()
 }
 
 TFileFetcher::~TFileFetcher() {
-    // The client stops its transfer and waits for its worker; the plug-ins
+    // The client gives its transfer up; the plug-ins
     // leave the parser before it goes.
     m_Client.reset();
     m_Links->SetHtmlParser(nullptr);
@@ -281,7 +281,7 @@ void TFileFetcher::WaitForIdleClient() {
     tick.start(50);
     while (m_Client->TransferActive() && waited.elapsed() < kStopGraceMs)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    // A worker held up in the library is given up; OnAborted follows at once.
+    // A transfer held up in the library is given up; OnAborted follows at once.
     if (m_Client->TransferActive())
         m_Client->CancelTransfer(false, true);
 }
@@ -313,35 +313,12 @@ void TFileFetcher::FetchPage(const std::string& address) {
 }
 
 void TFileFetcher::BeginFetch(const std::string& address) {
-    BeginFetch(address, nullptr);
-}
-
-void TFileFetcher::BeginFetch(const std::string& address, TParallelDownloads* downloads) {
     PrepareFetch(address);
-    m_Downloads = downloads;
-    if (downloads && ProxyServer.empty()) {
-        TDownloadSettings settings;
-        settings.Agent = Agent;
-        // The request lines the HTTP client sends for a fetch.
-        const THttpClient& c = *m_Client;
-        settings.Headers = RequestHeaderLines(c.AcceptTypes(), c.CacheOptions(), c.AddHeaders());
-        settings.ConnectTimeout = ConnectTimeout;
-        settings.ReceiveTimeout = ReceiveTimeout;
-        settings.Deadline = Deadline;
-        settings.UserName = UserName;
-        settings.Password = Password;
-        settings.MaxBodySize = MaxPageSize;
-        settings.BodyWanted = m_BodyWanted;
-        m_Download = downloads->Start(address, settings);
-        if (m_Download)
-            return;
-    }
     StartClient();
 }
 
 void TFileFetcher::PrepareFetch(const std::string& address) {
     WaitForIdleClient();
-    m_Download.reset();
     // 1, 2
     ResetPage();
     URL = address;
@@ -368,10 +345,13 @@ void TFileFetcher::PrepareFetch(const std::string& address) {
     c.Timeouts().ReceiveTimeout = ReceiveTimeout;
     c.Timeouts().Deadline = Deadline;
     c.SetMaxBodySize(MaxPageSize);
+    // A fetcher of no crawl keeps its own jar for its later fetches.
+    if (!CookieJar)
+        CookieJar = std::make_shared<THttpCookieJar>();
     c.SetCookieJar(CookieJar);
     c.SetUsername(UserName);
     c.SetPassword(Password);
-    // Whether a body is wanted is decided on the client's worker, from
+    // Whether a body is wanted is decided on the engine's thread, from
     // copies of the settings taken now; the header's values are taken when
     // the outcome arrives.
     m_BodyWanted = [types = DownloadFileTypes, dont = DontGetContent](const std::string& type) {
@@ -409,79 +389,9 @@ void TFileFetcher::StartClient() {
 }
 
 void TFileFetcher::WaitForOutcome() {
-    if (m_Download) {
-        // Held here: a Cancel among the events drops the fetcher's own.
-        const std::shared_ptr<TDownload> download = m_Download;
-        m_Downloads->Await(*download);
-        while (m_Busy && !download->Ended())
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        m_Download.reset();
-        if (!m_Busy || TakeDownload(*download))
-            return;
-        StartClient();
-    }
     // 10: the handlers of the outcome events end the wait.
     while (m_Busy)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
-
-bool TFileFetcher::TakeDownload(TDownload& download) {
-    // What the download cannot show as the client would have: the answers
-    // that ask for credentials, a partial answer, and more redirects than
-    // the client follows. Those are fetched again the usual way.
-    const int status = download.Status;
-    if (download.Cancelled() || download.TooManyRedirects ||
-        (download.HeaderComplete &&
-         (status < 200 || status == 206 || status == 401 || status == 407)))
-        return false;
-    // The client's events, in their order: the redirects, the header's
-    // values, then the outcome.
-    for (const std::string& url : download.Redirects) {
-        RedirectedURL = url;
-        FinalURL = url;
-        Redirected = true;
-        ReportStatus("Redirected: " + url);
-    }
-    if (!download.HeaderComplete) {
-        // No final answer arrived: refused, stalled or cut off before it.
-        Response = 0;
-        FailureReason = download.FailureText;
-        ReportStatus("Host Unreachable.");
-        EndWait();
-        return true;
-    }
-    const std::string contentType = download.Header.Value("Content-Type");
-    const bool wanted = m_BodyWanted(contentType);
-    m_HeaderTaken = true;
-    ContentLength = download.Header.ContentLength();
-    SetContentType(contentType);
-    m_HeaderCharSet = ContentTypeCharSet(contentType);
-    ContentLocation = download.Header.Value("Location");
-    m_LastModified = ParseHTTPDate(download.Header.Value("Last-Modified"));
-    m_LastModifiedReceived = m_LastModified != 0;
-    // An error answer whose body is not wanted still ends as that error.
-    if (!wanted && status >= 300)
-        Response = status;
-    ReportStatus("Header Info Received, Content Type: " + contentType);
-    if (!wanted) {
-        ReportStatus("Done, but Interrupted.");
-    } else if (status == 200 && !download.Complete) {
-        // The body stopped short of its end: a lost connection, a stall, or
-        // the deadline.
-        Response = -3;
-        ReportStatus("Connection with remote host lost.");
-    } else if (status == 200) {
-        PageContent = std::move(download.Body);
-        ContentLength = static_cast<std::int64_t>(PageContent.size());
-        SetContentType(contentType);
-        ReportStatus("Successfully Downloaded File: " + std::to_string(ContentLength) + " bytes.");
-    } else {
-        Response = status;
-        PageContent.clear();
-        ReportStatus(std::to_string(status) + ": " + HTTPStatusText(status));
-    }
-    EndWait();
-    return true;
 }
 
 void TFileFetcher::EndFetch() {
@@ -517,10 +427,6 @@ void TFileFetcher::CopySettings(const TFileFetcher& from) {
 
 void TFileFetcher::CancelFetch() {
     EndWait();
-    if (m_Download) {
-        m_Downloads->Cancel(*m_Download);
-        m_Download.reset();
-    }
     m_Client->CancelTransfer(false, false);
 }
 

@@ -6,7 +6,7 @@
 // HTTP client's events, delivered on that thread, fill the results.
 #include "FetcherTypes.h"
 #include "HttpClient.h"
-#include "ParallelDownloads.h"
+#include "HttpRequestOptions.h"
 #include "Uri.h"
 
 #include <cstdint>
@@ -115,22 +115,16 @@ class TFileFetcher {
     // server that drips a page a byte at a time cannot hold it for ever.
     unsigned Deadline = 60000;
     // The jar every fetch of a crawl shares, the pages fetched ahead
-    // included; without one, this fetcher's client keeps its own cookies.
+    // included; without one, the first fetch makes one for this fetcher.
     std::shared_ptr<THttpCookieJar> CookieJar;
     std::int64_t MaxPageSize = DefaultMaxPageSize;
 
     // Fetches the address, waits for the outcome while events run, parses
     // the page and fills the properties. A parser error propagates.
     void FetchPage(const std::string& address);
-    // FetchPage in its three parts, for fetches that run side by side:
+    // FetchPage in its three parts, for fetches that run concurrently:
     // start the transfer; wait while events run until its outcome; parse.
     void BeginFetch(const std::string& address);
-    // The same start as one of the downloads given, when no proxy server is
-    // set and the address allows it. When the download's outcome is not a
-    // whole page of a wanted type with status 200 (an error status, a
-    // redirect, a transfer cut short), the wait fetches the page again the
-    // usual way, so the results are always those of FetchPage.
-    void BeginFetch(const std::string& address, TParallelDownloads* downloads);
     void WaitForOutcome();
     void EndFetch();
     // Takes the published settings of another fetcher (not its events).
@@ -176,9 +170,6 @@ class TFileFetcher {
     // The settings of the next transfer, up to its start.
     void PrepareFetch(const std::string& address);
     void StartClient();
-    // Fills the results from a download as the client's events would have;
-    // false (nothing changed) when it is not a page that stands.
-    bool TakeDownload(TDownload& download);
     bool QueryHasFollowPart(const std::u16string& query) const;
 
     std::unique_ptr<THttpClient> m_Client;
@@ -197,9 +188,6 @@ class TFileFetcher {
     bool m_LastModifiedReceived = false;
     bool m_Busy = false;
     bool m_HeaderTaken = false;
-    // The download of the page, while it is awaited.
-    TParallelDownloads* m_Downloads = nullptr;
-    std::shared_ptr<TDownload> m_Download;
     // Whether the body of a content type is downloaded, by the settings of
     // the running fetch.
     std::function<bool(const std::string&)> m_BodyWanted;

@@ -1,41 +1,33 @@
 #include "CustomHttpClient.h"
 
+#include "HttpEngine.h"
+#include "HttpRequestOptions.h"
 #include "HttpTransfer.h"
 
-#include <curl/curl.h>
+#include <QCoreApplication>
+#include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <limits>
-#include <mutex>
 #include <utility>
 
 namespace {
 
-void InitLibraryOnce() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
-std::shared_ptr<THttpTransfer> TransferOf(TEventWorkerThread& thread) {
-    return std::static_pointer_cast<THttpTransfer>(thread.Context);
+long long NowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 } // namespace
 
-TCustomHttpClient::TCustomHttpClient() {
-    InitLibraryOnce();
-    m_Worker.OnExecute = [this](TEventWorkerThread& t) { RunTransfer(t); };
-    m_Worker.OnFinish = [this](TEventWorkerThread& t) { FinishTransfer(t); };
-    m_Worker.OnError = [this](TEventWorkerThread& t, std::exception_ptr) { WorkerError(t); };
-    m_Worker.OnWaitTimeout = [this](bool& terminate) { WaitTimeoutExpired(terminate); };
-}
+TCustomHttpClient::TCustomHttpClient() : m_Engine(THttpEngine::Acquire()) {}
 
 TCustomHttpClient::~TCustomHttpClient() {
-    // Workers hand their library handles back here, so they end first.
-    m_Worker.Shutdown();
+    // A running transfer is given up without a word; the engine drops it.
+    if (m_Transfer)
+        m_Engine->Kill(*m_Transfer);
     m_Transfer.reset();
-    if (m_IdleHandle)
-        curl_easy_cleanup(m_IdleHandle);
 }
 
 template <typename F> void TCustomHttpClient::Raise(F&& call) {
@@ -68,48 +60,57 @@ int TCustomHttpClient::HTTPStatus() const {
     return m_Transfer ? m_Transfer->HTTPStatus.load() : -1;
 }
 
-CURL* TCustomHttpClient::AcquireHandle() {
-    {
-        std::lock_guard lock(m_HandleLock);
-        if (m_IdleHandle)
-            return std::exchange(m_IdleHandle, nullptr);
-    }
-    return curl_easy_init();
-}
-
-void TCustomHttpClient::ReleaseHandle(CURL* handle) {
-    std::lock_guard lock(m_HandleLock);
-    if (!m_IdleHandle)
-        m_IdleHandle = handle;
-    else
-        curl_easy_cleanup(handle);
-}
-
 bool TCustomHttpClient::BeginDownload(unsigned long long resumeFrom, unsigned long long rangeEnd,
                                       bool forceWait) {
     if (m_Busy || m_TransferActive)
         return false;
     m_TransferActive = true;
     m_Busy = true;
-    auto transfer = std::make_shared<THttpTransfer>(*this);
+    if (!m_CookieJar)
+        m_CookieJar = std::make_shared<THttpCookieJar>();
+    auto transfer = std::make_shared<THttpTransfer>(*this, *m_Engine);
     transfer->ResumeFrom = resumeFrom;
     transfer->RangeEnd = rangeEnd;
     m_Transfer = transfer;
-    return m_Worker.Start(transfer, forceWait || m_WaitThread, m_WaitTimeout);
+    m_LastEventMs = NowMs();
+    if (transfer->Begin())
+        m_Engine->Start(transfer);
+    else
+        m_Engine->Post(transfer, [this, transfer] { TransferEnded(transfer); });
+    if (!forceWait && !m_WaitThread)
+        return true;
+    return Wait(transfer);
+}
+
+bool TCustomHttpClient::Wait(const std::shared_ptr<THttpTransfer>& transfer) {
+    // The ticks wake the wait to look at the time when nothing arrives.
+    QTimer tick;
+    if (m_WaitTimeout != 0)
+        tick.start(static_cast<int>(std::clamp<unsigned>(m_WaitTimeout / 4, 1, 100)));
+    while (m_Transfer == transfer && m_Busy && !transfer->Killed()) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        if (m_WaitTimeout != 0 && m_Transfer == transfer && m_Busy && !transfer->Killed() &&
+            NowMs() - m_LastEventMs > static_cast<long long>(m_WaitTimeout)) {
+            if (WaitTimeoutExpired())
+                return false;
+            m_LastEventMs = NowMs();
+        }
+    }
+    return !transfer->Killed();
 }
 
 void TCustomHttpClient::CancelTransfer(bool deleteOutputFile, bool immediately) {
     // Once the outcome is being reported there is nothing left to stop.
-    if (!m_TransferActive || !m_Worker.Running() || !m_Transfer)
+    if (!m_TransferActive || !m_Transfer || m_Transfer->Killed())
         return;
     m_Transfer->DeleteOnStop = deleteOutputFile;
     if (!immediately) {
-        m_Worker.Stop();
+        m_Engine->Stop(*m_Transfer);
         return;
     }
-    // The worker is given up; it closes what it holds when it sees the stop
-    // and hands nothing over any more.
-    m_Worker.Kill();
+    // The transfer is given up; the engine drops it, and nothing of it is
+    // reported any more.
+    m_Engine->Kill(*m_Transfer);
     if (deleteOutputFile)
         m_Transfer->DeleteOutputFile();
     Aborted();
@@ -124,29 +125,49 @@ void TCustomHttpClient::Aborted() {
     });
 }
 
-void TCustomHttpClient::RunTransfer(TEventWorkerThread& thread) {
-    auto transfer = TransferOf(thread);
-    try {
-        transfer->Run(thread);
-    } catch (const EStopTransfer&) {
-        transfer->CloseHandles();
-        if (transfer->DeleteOnStop)
-            transfer->DeleteOutputFile();
-        transfer->Target.reset();
-        thread.RunInUIThread([this] { Aborted(); });
-        thread.EndWithoutFinish();
+void TCustomHttpClient::TransferEnded(const std::shared_ptr<THttpTransfer>& transfer) {
+    if (transfer != m_Transfer)
+        return;
+    m_LastEventMs = NowMs();
+    THttpTransfer& t = *transfer;
+    if (t.Stopped()) {
+        t.CloseHandles();
+        if (t.DeleteOnStop)
+            t.DeleteOutputFile();
+        t.Target.reset();
+        Aborted();
+        return;
     }
+    if (t.Failed())
+        WorkerError();
+    FinishTransfer(t);
 }
 
-void TCustomHttpClient::WorkerError(TEventWorkerThread&) {
+void TCustomHttpClient::WorkerError() {
     Raise([&] {
         if (OnAnyError)
             OnAnyError(this);
     });
 }
 
-void TCustomHttpClient::FinishTransfer(TEventWorkerThread& thread) {
-    auto t = TransferOf(thread);
+bool TCustomHttpClient::WaitTimeoutExpired() {
+    bool terminateThread = true;
+    Raise([&] {
+        if (OnWaitTimeoutExpired)
+            OnWaitTimeoutExpired(this, terminateThread);
+    });
+    if (!terminateThread)
+        return false;
+    // The transfer is given up and the client is free again; it ends as a
+    // stop.
+    if (m_Transfer)
+        m_Engine->Kill(*m_Transfer);
+    Aborted();
+    return true;
+}
+
+void TCustomHttpClient::FinishTransfer(THttpTransfer& transfer) {
+    THttpTransfer* t = &transfer;
     // 1
     t->CloseHandles();
     if (t->Target)
@@ -209,18 +230,4 @@ void TCustomHttpClient::FinishTransfer(TEventWorkerThread& thread) {
             if (OnDoneInterrupted)
                 OnDoneInterrupted(this);
         });
-}
-
-void TCustomHttpClient::WaitTimeoutExpired(bool& terminateThread) {
-    terminateThread = true;
-    Raise([&] {
-        if (OnWaitTimeoutExpired)
-            OnWaitTimeoutExpired(this, terminateThread);
-    });
-    if (!terminateThread)
-        return;
-    // The worker is killed right after this; the client is free again and
-    // the transfer ends as a stop.
-    m_Worker.Kill();
-    Aborted();
 }

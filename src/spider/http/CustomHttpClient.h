@@ -1,8 +1,10 @@
 #pragma once
 
-// The HTTP client component: one transfer at a time on a worker thread of
-// its own, every step and outcome reported by events that run on the
-// user-interface thread while the worker waits for them. Exactly one of
+// The HTTP client component: one transfer at a time on the HTTP engine that
+// all clients share, every step and outcome reported by events that run on
+// the user-interface thread. A step whose event has an answer (the header,
+// a password, progress with its stream) waits for its handler; the outcome
+// is delivered after the transfer has ended. Exactly one of
 // OnDone, OnConnLost, OnHostUnreachable, OnHTTPError, OnOutputFileError,
 // OnDoneInterrupted or OnAborted ends every started transfer.
 
@@ -13,14 +15,16 @@
 #include "LoginComponent.h"
 #include "WorkerThread.h"
 
+#include <atomic>
+
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 class THttpCookieJar;
+class THttpEngine;
 class THttpTransfer;
-typedef void CURL;
 
 class TCustomHttpClient : public TLoginComponent {
   public:
@@ -75,8 +79,10 @@ class TCustomHttpClient : public TLoginComponent {
     THttpClientTimeouts& Timeouts() { return m_Timeouts; }
     const THttpClientTimeouts& Timeouts() const { return m_Timeouts; }
     void SetTimeouts(const THttpClientTimeouts* value) { m_Timeouts.Assign(value); }
-    TThreadPriority ThreadPriority() const { return m_Worker.Priority(); }
-    void SetThreadPriority(TThreadPriority value) { m_Worker.SetPriority(value); }
+    // Kept for the interface: every transfer runs on the engine's thread,
+    // which never preempts the user-interface thread.
+    TThreadPriority ThreadPriority() const { return m_ThreadPriority; }
+    void SetThreadPriority(TThreadPriority value) { m_ThreadPriority = value; }
     int TransferBufferSize() const { return m_TransferBufferSize; }
     // Kept within 255 to 2147483647.
     void SetTransferBufferSize(long long value);
@@ -93,7 +99,7 @@ class TCustomHttpClient : public TLoginComponent {
     void SetMaxBodySize(std::int64_t value) { m_MaxBodySize = value < 0 ? 0 : value; }
 
     // The cookie jar the transfers share with others (every fetch of a
-    // crawl uses one); without one, the client keeps its own cookies.
+    // crawl uses one); without one, the client makes a jar of its own.
     const std::shared_ptr<THttpCookieJar>& CookieJar() const { return m_CookieJar; }
     void SetCookieJar(std::shared_ptr<THttpCookieJar> value) { m_CookieJar = std::move(value); }
 
@@ -105,7 +111,7 @@ class TCustomHttpClient : public TLoginComponent {
     bool BeginDownload(unsigned long long resumeFrom = 0, unsigned long long rangeEnd = 0,
                        bool forceWait = false);
     // Stops the running transfer: at once on this thread when immediately is
-    // set, otherwise at the worker's next check. OnAborted is the only
+    // set, otherwise at the engine's next turn. OnAborted is the only
     // outcome event that follows. Does nothing when no transfer runs.
     void CancelTransfer(bool deleteOutputFile, bool immediately);
 
@@ -139,7 +145,7 @@ class TCustomHttpClient : public TLoginComponent {
     THttpClientUploadProgressEvent OnUploadProgress;
     THttpClientUploadFieldRequest OnUploadFieldRequest;
     TWorkerThreadWaitTimeoutExpired OnWaitTimeoutExpired;
-    // Set instead of OnHeaderInfo, it takes the decision on the worker
+    // Set instead of OnHeaderInfo, it takes the decision on the engine
     // without a trip to the user-interface thread: the header's values are
     // kept in HeaderInfo, which the outcome events can read.
     THttpClientHeaderFilter HeaderFilter;
@@ -147,22 +153,21 @@ class TCustomHttpClient : public TLoginComponent {
   private:
     friend class THttpTransfer;
 
-    // On the worker: steps 1 to 11 of a transfer; a carried-out stop
-    // reports OnAborted itself and skips FinishTransfer.
-    void RunTransfer(TEventWorkerThread& thread);
-    // On the user-interface thread after RunTransfer: the outcome events.
-    void FinishTransfer(TEventWorkerThread& thread);
-    void WorkerError(TEventWorkerThread& thread);
-    void WaitTimeoutExpired(bool& terminateThread);
+    // On the user-interface thread when the transfer has ended: a stop
+    // carried out reports OnAborted; otherwise the outcome events.
+    void TransferEnded(const std::shared_ptr<THttpTransfer>& transfer);
+    void FinishTransfer(THttpTransfer& t);
+    void WorkerError();
+    // Waits while events run until the transfer has ended; false when the
+    // wait ran out and the transfer was given up.
+    bool Wait(const std::shared_ptr<THttpTransfer>& transfer);
+    // True when the transfer was given up.
+    bool WaitTimeoutExpired();
     // Back to idle after a stop, then OnAborted.
     void Aborted();
     // Calls a handler, dropping what it throws: a handler's error must not
     // keep the client from reaching its next state.
     template <typename F> void Raise(F&& call);
-
-    // Library handles live across transfers so connections are reused.
-    CURL* AcquireHandle();
-    void ReleaseHandle(CURL* handle);
 
     std::string m_AcceptTypes = DefaultAcceptTypes;
     std::vector<std::string> m_AddHeaders;
@@ -190,8 +195,8 @@ class TCustomHttpClient : public TLoginComponent {
     bool m_Busy = false;
     std::shared_ptr<THttpTransfer> m_Transfer;
 
-    std::mutex m_HandleLock;
-    CURL* m_IdleHandle = nullptr;
-
-    TCustomWorkerThread m_Worker;
+    TThreadPriority m_ThreadPriority = tpNormal;
+    // When a handler of the running transfer last ran, for WaitTimeout.
+    std::atomic<long long> m_LastEventMs{0};
+    std::shared_ptr<THttpEngine> m_Engine;
 };

@@ -70,7 +70,7 @@ struct THttpHeaderInfo {
     std::string ETag;
 };
 
-// Decides on the worker thread, from an answer's status and content type,
+// Decides on the engine's thread, from an answer's status and content type,
 // whether its body is read. It runs while the user-interface thread does
 // other work, so it must not touch anything but what it holds itself.
 using THttpClientHeaderFilter = std::function<bool(int ErrorCode, const std::string& ContentType)>;

@@ -73,12 +73,14 @@ void ApplyRequestOptions(CURL* h, const THttpRequestOptions& o) {
         curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 0L);
     if (const std::string bundle = CertificateBundle(); !bundle.empty())
         curl_easy_setopt(h, CURLOPT_CAINFO, bundle.c_str());
-    if (o.Cookies) {
-        // Starts the cookie engine at once, kept for the handle's life; with
-        // a jar, the jar's list takes its place.
+    // Cookies live in a jar, never on a handle, since handles go from one
+    // transfer to the next. The list line turns the handle's cookie engine
+    // on; the jar's list then takes the place of the handle's own.
+    if (o.Cookies && o.CookieJar && o.CookieJar->Handle()) {
         curl_easy_setopt(h, CURLOPT_COOKIELIST, "Set-Cookie:");
-        if (o.CookieJar && o.CookieJar->Handle())
-            curl_easy_setopt(h, CURLOPT_SHARE, o.CookieJar->Handle());
+        curl_easy_setopt(h, CURLOPT_SHARE, o.CookieJar->Handle());
+    } else {
+        curl_easy_setopt(h, CURLOPT_SHARE, nullptr);
     }
 }
 

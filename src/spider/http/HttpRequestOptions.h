@@ -54,7 +54,7 @@ struct THttpRequestOptions {
     // A certificate for another host name is refused (the chain is always
     // checked).
     bool VerifyHostName = true;
-    // Cookies the server sets are sent back; with a jar, the jar's cookies.
+    // Cookies the server sets are kept in the jar and sent back.
     bool Cookies = true;
     std::shared_ptr<THttpCookieJar> CookieJar;
 };

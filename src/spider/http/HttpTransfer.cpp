@@ -3,7 +3,6 @@
 #include "CustomHttpClient.h"
 #include "HttpDate.h"
 #include "HttpRequestOptions.h"
-#include "WorkerThread.h"
 
 #include <algorithm>
 #include <cctype>
@@ -12,6 +11,11 @@
 #include <unistd.h>
 
 namespace {
+
+long long NowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
 
 std::string Trim(const std::string& s) {
     return std::string(TrimHeaderText(s));
@@ -57,7 +61,7 @@ std::string NoProxyList(const std::string& bypass) {
 
 } // namespace
 
-THttpTransfer::THttpTransfer(TCustomHttpClient& client)
+THttpTransfer::THttpTransfer(TCustomHttpClient& client, THttpEngine& engine)
     : URL(client.m_URL), AcceptTypes(client.m_AcceptTypes), AddHeaders(client.m_AddHeaders),
       Agent(client.m_Agent), Proxy(client.m_Proxy), CacheOptions(client.m_CacheOptions),
       InternetOptions(client.m_InternetOptions), OutputFileName(client.m_OutputFileName),
@@ -65,7 +69,7 @@ THttpTransfer::THttpTransfer(TCustomHttpClient& client)
       RequestMethod(client.m_RequestMethod), Timeouts(client.m_Timeouts),
       TransferBufferSize(client.m_TransferBufferSize), WorkOffline(client.m_WorkOffline),
       MaxBodySize(client.m_MaxBodySize), Username(client.Username()), Password(client.Password()),
-      m_Client(client), m_HasHeaderInfo(bool(client.OnHeaderInfo)),
+      m_Client(client), m_Engine(&engine), m_HasHeaderInfo(bool(client.OnHeaderInfo)),
       m_HasProgress(bool(client.OnProgress)), m_HasPasswordRequest(bool(client.OnPasswordRequest)),
       m_HasProxyAuthentication(bool(client.OnProxyAuthenticationRequest)),
       m_HasRedirected(bool(client.OnRedirected)) {
@@ -82,10 +86,7 @@ void THttpTransfer::CloseHandles() {
         curl_slist_free_all(m_HeaderList);
         m_HeaderList = nullptr;
     }
-    if (m_Curl) {
-        m_Client.ReleaseHandle(m_Curl);
-        m_Curl = nullptr;
-    }
+    m_Curl = nullptr;
     if (TargetIsFile && Target)
         static_cast<THttpClientFileStream*>(Target.get())->Close();
 }
@@ -96,13 +97,16 @@ void THttpTransfer::DeleteOutputFile() {
 }
 
 bool THttpTransfer::RunInUIThread(const std::function<void()>& proc) {
-    bool ran = m_Thread->RunInUIThread(proc);
+    bool ran = m_Engine->CallInUIThread(*this, [&] {
+        m_Client.m_LastEventMs = NowMs();
+        proc();
+    });
     TouchActivity();
     return ran;
 }
 
 void THttpTransfer::TouchActivity() {
-    m_Stall.Touch();
+    Stall.Touch();
 }
 
 long long THttpTransfer::ElapsedMs() const {
@@ -110,71 +114,79 @@ long long THttpTransfer::ElapsedMs() const {
     return duration_cast<milliseconds>(steady_clock::now() - m_StartTick).count();
 }
 
-void THttpTransfer::CheckStop() {
-    if (m_Thread->StopRequested())
-        throw EStopTransfer{};
-}
-
-void THttpTransfer::Run(TEventWorkerThread& thread) {
-    m_Thread = &thread;
+bool THttpTransfer::Begin() {
     // 1
     HTTPStatus = -1;
     ContentTypeText.clear();
     m_StartTick = std::chrono::steady_clock::now();
     ContinueDownload = true;
-    // 2
-    if (!CrackURL())
-        return;
-    CheckStop();
-    // 3: offline there is no cache to answer from, so nothing can be fetched.
-    if (WorkOffline)
-        return;
-    // The shared handle may carry cookies by now; a transfer without cookies
-    // takes a handle of its own.
-    m_Curl = InSet(InternetOptions, ioNoCookies) ? curl_easy_init() : m_Client.AcquireHandle();
-    if (!m_Curl)
-        return;
-    // 4 to 11: libcurl connects, sends and reads within one call; the header
-    // callback takes the decisions between status and body.
-    for (;;) {
-        CheckStop();
-        CURLcode result = Send();
-        FailureText = TransferFailureText(result, m_ErrorBuffer);
-        CheckStop();
-        if (m_Error)
-            std::rethrow_exception(m_Error);
-        switch (m_Next) {
-        case TNext::SendAgain:
-            continue;
-        case TNext::AskWhole:
-            m_AskWholeEntity = true;
-            continue;
-        case TNext::AskedWhole:
-            m_AskWholeEntity = false;
-            if (m_WholeLength == static_cast<std::int64_t>(ResumeFrom)) {
-                // The data was complete already.
-                Succeeded = true;
-                return;
-            }
-            HTTPStatus = -1;
-            ResumeFrom = 0;
-            continue;
-        case TNext::Body: {
-            const int status = HTTPStatus;
-            // A read that failed is not a success even when no length was
-            // announced to compare with; a body cut at MaxBodySize is.
-            Succeeded =
-                (status == 200 || status == 206) && AnswerComplete(result, m_TimedOut, Truncated);
-            return;
-        }
-        case TNext::NoTarget:
-            Succeeded = HTTPStatus == 200 || HTTPStatus == 206;
-            return;
-        case TNext::Interrupted:
-        case TNext::Nothing:
-            return;
-        }
+    // 2, and 3: offline there is no cache to answer from, so nothing can be
+    // fetched.
+    return CrackURL() && !WorkOffline;
+}
+
+bool THttpTransfer::Prepare(CURL* handle) {
+    // 4 to 11: the engine connects, sends and reads; the header callback
+    // takes the decisions between status and body.
+    m_Curl = handle;
+    SetUpRequest();
+    m_Block.Clear();
+    m_FinalSeen = false;
+    m_Redirects = 0;
+    m_Next = TNext::Nothing;
+    m_TimedOut = false;
+    Stall.Start(Timeouts.ReceiveTimeout);
+    return true;
+}
+
+bool THttpTransfer::Ended(CURLcode result) {
+    const bool again = Decide(result);
+    if (!again) {
+        // The outcome is the client's to report, on its own thread; a killed
+        // transfer reports nothing.
+        std::shared_ptr<THttpTransfer> self =
+            std::static_pointer_cast<THttpTransfer>(shared_from_this());
+        m_Engine->Post(self, [self] { self->m_Client.TransferEnded(self); });
     }
+    return again;
+}
+
+bool THttpTransfer::Decide(CURLcode result) {
+    FailureText = TransferFailureText(result, m_ErrorBuffer);
+    if (Stopped() || m_Error)
+        return false;
+    switch (m_Next) {
+    case TNext::SendAgain:
+        return true;
+    case TNext::AskWhole:
+        m_AskWholeEntity = true;
+        return true;
+    case TNext::AskedWhole:
+        m_AskWholeEntity = false;
+        if (m_WholeLength == static_cast<std::int64_t>(ResumeFrom)) {
+            // The data was complete already.
+            Succeeded = true;
+            return false;
+        }
+        HTTPStatus = -1;
+        ResumeFrom = 0;
+        return true;
+    case TNext::Body: {
+        const int status = HTTPStatus;
+        // A read that failed is not a success even when no length was
+        // announced to compare with; a body cut at MaxBodySize is.
+        Succeeded =
+            (status == 200 || status == 206) && AnswerComplete(result, m_TimedOut, Truncated);
+        return false;
+    }
+    case TNext::NoTarget:
+        Succeeded = HTTPStatus == 200 || HTTPStatus == 206;
+        return false;
+    case TNext::Interrupted:
+    case TNext::Nothing:
+        return false;
+    }
+    return false;
 }
 
 bool THttpTransfer::CrackURL() {
@@ -206,9 +218,8 @@ std::string THttpTransfer::RangeLine() const {
 
 void THttpTransfer::SetUpRequest() {
     CURL* h = m_Curl;
-    // Options start afresh for every request; live connections, cookies and
-    // the name cache stay with the handle.
-    curl_easy_reset(h);
+    // The engine hands the handle over reset: options start afresh for every
+    // request, while connections and the name cache stay with the engine.
     THttpRequestOptions options;
     options.Agent = Agent;
     options.FollowRedirects = !InSet(InternetOptions, ioNoAutoRedirect);
@@ -288,23 +299,12 @@ void THttpTransfer::SetUpRequest() {
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
 }
 
-CURLcode THttpTransfer::Send() {
-    SetUpRequest();
-    m_Block.Clear();
-    m_FinalSeen = false;
-    m_Redirects = 0;
-    m_Next = TNext::Nothing;
-    m_TimedOut = false;
-    m_Stall.Start(Timeouts.ReceiveTimeout);
-    return curl_easy_perform(m_Curl);
-}
-
 size_t THttpTransfer::HeaderCallback(char* data, size_t size, size_t count, void* self) {
     auto& t = *static_cast<THttpTransfer*>(self);
     const size_t length = size * count;
     if (t.m_FinalSeen)
         return length; // trailers of a chunked body
-    if (t.m_Thread->StopRequested())
+    if (t.StopRequested())
         return 0;
     t.TouchActivity();
     try {
@@ -342,14 +342,19 @@ bool THttpTransfer::EndOfHeaderBlock() {
         // libcurl follows this one; its body is not ours.
         ++m_Redirects;
         if (m_HasRedirected) {
-            std::string newURL = ResolveRedirect(location);
-            RunInUIThread([&] {
-                if (m_Client.OnRedirected)
-                    m_Client.OnRedirected(&m_Client, newURL);
+            // The event has no answer for the transfer: it is posted, so
+            // the other transfers do not wait for the user-interface thread.
+            // It still comes before the later events of this transfer.
+            auto self = std::static_pointer_cast<THttpTransfer>(shared_from_this());
+            m_Engine->Post(self, [self, newURL = ResolveRedirect(location)] {
+                TCustomHttpClient& client = self->m_Client;
+                client.m_LastEventMs = NowMs();
+                if (client.OnRedirected)
+                    client.OnRedirected(&client, newURL);
             });
         }
         m_Block.Clear();
-        return !m_Thread->StopRequested();
+        return !StopRequested();
     }
 
     m_FinalSeen = true;
@@ -362,11 +367,11 @@ bool THttpTransfer::EndOfHeaderBlock() {
         return false;
     }
     if (HandleSpecialStatus(status))
-        return !m_Thread->StopRequested();
+        return !StopRequested();
     if (!HandleHeaders(status))
         return false;
     MakeTarget(status);
-    return m_Next == TNext::Body && !m_Thread->StopRequested();
+    return m_Next == TNext::Body && !StopRequested();
 }
 
 // 401, 407 and 416 with resuming: true when the request is to be sent
@@ -471,7 +476,6 @@ bool THttpTransfer::HandleHeaders(int status) {
 void THttpTransfer::MakeTarget(int status) {
     m_Next = TNext::Body;
     if ((status == 200 || status == 206) && !OutputFileName.empty()) {
-        CheckStop();
         auto file = std::make_unique<THttpClientFileStream>(OutputFileName, ResumeFrom != 0,
                                                             static_cast<std::int64_t>(ResumeFrom));
         if (file->IsOpen()) {
@@ -495,14 +499,14 @@ size_t THttpTransfer::WriteCallback(char* data, size_t size, size_t count, void*
     auto& t = *static_cast<THttpTransfer*>(self);
     const size_t length = size * count;
     t.TouchActivity();
-    if (t.m_Thread->StopRequested())
+    if (t.StopRequested())
         return 0;
     if (!t.m_FinalSeen || t.m_Next != TNext::Body || !t.Target)
         return length; // the body of an answer that is not read
     try {
         const size_t block = static_cast<size_t>(std::max(1, t.TransferBufferSize));
         for (size_t at = 0; at < length; at += block) {
-            if (t.m_Thread->StopRequested())
+            if (t.StopRequested())
                 return 0;
             if (!t.ReceiveBlock(data + at, std::min(block, length - at)))
                 return 0;
@@ -555,9 +559,9 @@ bool THttpTransfer::ReceiveBlock(const char* data, size_t count) {
 
 int THttpTransfer::ProgressCallback(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     auto& t = *static_cast<THttpTransfer*>(self);
-    if (t.m_Thread->StopRequested())
+    if (t.StopRequested())
         return 1;
-    if (t.m_Stall.Stalled()) {
+    if (t.Stall.Stalled()) {
         t.m_TimedOut = true;
         return 1;
     }

@@ -1,12 +1,16 @@
 #pragma once
 
 // One transfer of the HTTP client: the settings taken at its start, its
-// state, and the libcurl work of steps 1 to 11 on the worker thread.
+// state, and its requests as a job of the HTTP engine: the handle set up for
+// each request, the header and body read as they arrive, and the decision
+// after each request (send it again with credentials, ask for the whole
+// entity, or end).
 
 #include "HttpClientProxy.h"
 #include "HttpClientRange.h"
 #include "HttpClientTimeouts.h"
 #include "HttpClientTypes.h"
+#include "HttpEngine.h"
 #include "HttpHeaderBlock.h"
 #include "HttpRequestOptions.h"
 #include "HttpStreams.h"
@@ -24,22 +28,26 @@
 #include <curl/curl.h>
 
 class TCustomHttpClient;
-class TEventWorkerThread;
 
-// Thrown by CheckStop when a stop was asked; never leaves the client.
-struct EStopTransfer {};
-
-class THttpTransfer {
+class THttpTransfer : public THttpEngineJob {
   public:
     // Takes the client's settings; runs on the user-interface thread.
-    explicit THttpTransfer(TCustomHttpClient& client);
-    ~THttpTransfer();
+    // The engine outlives the transfer's time on it: the client that owns
+    // the engine gives the transfer up before it lets the engine go.
+    THttpTransfer(TCustomHttpClient& client, THttpEngine& engine);
+    ~THttpTransfer() override;
     THttpTransfer(const THttpTransfer&) = delete;
     THttpTransfer& operator=(const THttpTransfer&) = delete;
 
-    // Steps 1 to 11 on the worker; throws EStopTransfer for a stop.
-    void Run(TEventWorkerThread& thread);
-    // Hands the library handle back and closes the output file handle.
+    // On the user-interface thread, before the engine takes the transfer:
+    // false when there is nothing to request (an address that does not
+    // parse, or offline), the outcome following at once.
+    bool Begin();
+    bool Prepare(CURL* handle) override;
+    bool Ended(CURLcode result) override;
+    // A handler or the library threw while the transfer ran.
+    bool Failed() const { return bool(m_Error); }
+    // Closes the output file handle.
     void CloseHandles();
     // Deletes the output file when this transfer wrote one.
     void DeleteOutputFile();
@@ -97,8 +105,6 @@ class THttpTransfer {
 
     bool CrackURL();
     void SetUpRequest();
-    CURLcode Send();
-    void CheckStop();
     bool EndOfHeaderBlock();
     bool HandleSpecialStatus(int status);
     bool HandleHeaders(int status);
@@ -112,8 +118,12 @@ class THttpTransfer {
     void TouchActivity();
     long long ElapsedMs() const;
 
+    bool StopRequested() const { return Stopped(); }
+    // After a request: whether another is to be sent.
+    bool Decide(CURLcode result);
+
     TCustomHttpClient& m_Client;
-    TEventWorkerThread* m_Thread = nullptr;
+    THttpEngine* m_Engine;
     bool m_HasHeaderInfo = false;
     bool m_HasProgress = false;
     bool m_HasPasswordRequest = false;
@@ -143,5 +153,4 @@ class THttpTransfer {
     std::exception_ptr m_Error;
 
     std::chrono::steady_clock::time_point m_StartTick;
-    THttpStallWatch m_Stall;
 };

@@ -1,7 +1,6 @@
 // What every fetch carries and how it reads an answer on the wire: the
 // agent, compression, credentials, the deadline, and TLS with its
-// certificate checks. Each runs both ways a page is fetched.
-#include "FetchWays.h"
+// certificate checks.
 #include "FileFetcher.h"
 #include "HttpRequestOptions.h"
 #include "NginxServer.h"
@@ -47,25 +46,20 @@ QByteArray Fixture(const char* name) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-class FetchManners : public ::testing::TestWithParam<FetchWay> {
+class FetchManners : public ::testing::Test {
   protected:
     void SetUp() override {
         fetcher.ConnectTimeout = 2000;
         fetcher.ReceiveTimeout = 500;
     }
-    void Fetch(const std::string& path) {
-        FetchBy(GetParam(), fetcher, downloads, server.Url(path));
-    }
+    void Fetch(const std::string& path) { fetcher.FetchPage(server.Url(path)); }
     ScriptedHttpServer server;
-    TParallelDownloads downloads;
     TFileFetcher fetcher;
 };
 
 } // namespace
 
-INSTANTIATE_FETCH_WAYS(FetchManners);
-
-TEST_P(FetchManners, EveryRequestNamesTheProgramAndAsksForCompression) {
+TEST_F(FetchManners, EveryRequestNamesTheProgramAndAsksForCompression) {
     server.Script("/", {R::Plain(HttpReply("200 OK", "Content-Type: text/html\r\n", "<p>"))});
     Fetch("/");
     ASSERT_EQ(server.requests.size(), 1u);
@@ -76,7 +70,7 @@ TEST_P(FetchManners, EveryRequestNamesTheProgramAndAsksForCompression) {
     EXPECT_TRUE(head.contains("\r\nAccept-Encoding: gzip, br\r\n")) << head.toStdString();
 }
 
-TEST_P(FetchManners, CompressedPagesAreReadDecoded) {
+TEST_F(FetchManners, CompressedPagesAreReadDecoded) {
     const QByteArray page = "<title>Squeezed</title><a href=\"next.html\">next</a>";
     server.Script("/gzip.html", {R::Plain(Encoded("gzip", Gzip(page)))});
     server.Script("/br.html", {R::Plain(Encoded("br", Fixture("page.html.br")))});
@@ -94,7 +88,7 @@ TEST_P(FetchManners, CompressedPagesAreReadDecoded) {
     }
 }
 
-TEST_P(FetchManners, ACompressionBombEndsAtThePageLimit) {
+TEST_F(FetchManners, ACompressionBombEndsAtThePageLimit) {
     // 40 MB of text that travels as about 40 KB: the limit counts what the
     // page is, not what crossed the wire.
     const QByteArray page = "<title>Bomb</title>" + QByteArray(40 * 1024 * 1024, ' ');
@@ -108,7 +102,7 @@ TEST_P(FetchManners, ACompressionBombEndsAtThePageLimit) {
     EXPECT_EQ(fetcher.PageContent.size(), 1024u * 1024u);
 }
 
-TEST_P(FetchManners, CredentialsGoAsBasicAuthentication) {
+TEST_F(FetchManners, CredentialsGoAsBasicAuthentication) {
     server.Script("/", {R::Plain(HttpReply("200 OK", "Content-Type: text/html\r\n", "<p>"))});
     fetcher.UserName = "ann";
     fetcher.Password = "p@ss:word";
@@ -119,7 +113,7 @@ TEST_P(FetchManners, CredentialsGoAsBasicAuthentication) {
         << server.requests.front().toStdString();
 }
 
-TEST_P(FetchManners, ADrippingBodyEndsAtTheDeadline) {
+TEST_F(FetchManners, ADrippingBodyEndsAtTheDeadline) {
     // A byte every 100 ms never stalls for the receive time-out of 500 ms.
     R::Reply drip = R::Plain(HttpReply("200 OK", "Content-Type: text/html\r\n",
                                        "<title>Drip</title>" + QByteArray(2000, 'x')));
@@ -144,7 +138,7 @@ const QDateTime kModified(QDate(2021, 3, 4), QTime(5, 6, 7), Qt::UTC);
 
 // Two nginx servers over TLS: one whose certificate a test authority signed,
 // trusted for the run, and one with a certificate nobody vouches for.
-class FetchTlsNginx : public ::testing::TestWithParam<FetchWay> {
+class FetchTlsNginx : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         s_Authority = std::make_unique<TestAuthority>();
@@ -173,21 +167,18 @@ class FetchTlsNginx : public ::testing::TestWithParam<FetchWay> {
         fetcher.ConnectTimeout = 2000;
         fetcher.ReceiveTimeout = 3000;
     }
-    void Fetch(const std::string& url) { FetchBy(GetParam(), fetcher, downloads, url); }
+    void Fetch(const std::string& url) { fetcher.FetchPage(url); }
 
     static inline std::unique_ptr<TestAuthority> s_Authority;
     static inline std::unique_ptr<NginxServer> s_Trusted;
     static inline std::unique_ptr<NginxServer> s_Untrusted;
     static inline std::string s_Error;
-    TParallelDownloads downloads;
     TFileFetcher fetcher;
 };
 
 } // namespace
 
-INSTANTIATE_FETCH_WAYS(FetchTlsNginx);
-
-TEST_P(FetchTlsNginx, ACertificateTheAuthorityVouchesForIsAccepted) {
+TEST_F(FetchTlsNginx, ACertificateTheAuthorityVouchesForIsAccepted) {
     TrustOnly trust(s_Authority->AuthorityFile());
     Fetch(s_Trusted->Url("/page.html"));
     EXPECT_EQ(fetcher.Response, 200);
@@ -202,7 +193,7 @@ TEST_P(FetchTlsNginx, ACertificateTheAuthorityVouchesForIsAccepted) {
         EXPECT_EQ(agent, TessalyAgent());
 }
 
-TEST_P(FetchTlsNginx, AnUntrustedCertificateEndsThePageWithItsReason) {
+TEST_F(FetchTlsNginx, AnUntrustedCertificateEndsThePageWithItsReason) {
     TrustOnly trust(s_Authority->AuthorityFile());
     const auto before = s_Untrusted->Requests().size();
     Fetch(s_Untrusted->Url("/page.html"));

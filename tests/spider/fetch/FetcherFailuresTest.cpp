@@ -2,7 +2,6 @@
 // on request: lies, stalls, drops and endless answers. Every fetch ends, with
 // the outcome code the crawl reads, and holds no more than a page's worth of
 // memory.
-#include "FetchWays.h"
 #include "FileFetcher.h"
 #include "ScriptedHttpServer.h"
 
@@ -27,7 +26,7 @@ long PeakKilobytes() {
     return ru.ru_maxrss;
 }
 
-class FetcherFailures : public ::testing::TestWithParam<FetchWay> {
+class FetcherFailures : public ::testing::Test {
   protected:
     void SetUp() override {
         fetcher.ConnectTimeout = 2000;
@@ -41,20 +40,17 @@ class FetcherFailures : public ::testing::TestWithParam<FetchWay> {
         status.clear();
         QElapsedTimer t;
         t.start();
-        FetchBy(GetParam(), fetcher, downloads, server.Url(path));
+        fetcher.FetchPage(server.Url(path));
         return t.elapsed();
     }
     ScriptedHttpServer server;
-    TParallelDownloads downloads;
     TFileFetcher fetcher;
     std::vector<std::string> status;
 };
 
 } // namespace
 
-INSTANTIATE_FETCH_WAYS(FetcherFailures);
-
-TEST_P(FetcherFailures, EachEndsWithItsOutcome) {
+TEST_F(FetcherFailures, EachEndsWithItsOutcome) {
     R::Reply dropped =
         R::Plain(HttpReply("200 OK", "Content-Type: text/html\r\nContent-Length: 1000\r\n",
                            "<title>Cut</title>", false),
@@ -109,7 +105,7 @@ TEST_P(FetcherFailures, EachEndsWithItsOutcome) {
     EXPECT_EQ(fetcher.FinalURL, server.Url("/loop"));
 }
 
-TEST_P(FetcherFailures, EndlessBodyIsReadUpToTheLimitAndParsed) {
+TEST_F(FetcherFailures, EndlessBodyIsReadUpToTheLimitAndParsed) {
     R::Reply endless;
     endless.bytes = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n<title>Endless</title>"
                     "<a href=\"first.html\">first</a>";
@@ -128,7 +124,7 @@ TEST_P(FetcherFailures, EndlessBodyIsReadUpToTheLimitAndParsed) {
     EXPECT_LT(PeakKilobytes() - before, 6 * 15 * 1024);
 }
 
-TEST_P(FetcherFailures, CancelEndsTheWaitAtOnceAndTheNextFetchWorks) {
+TEST_F(FetcherFailures, CancelEndsTheWaitAtOnceAndTheNextFetchWorks) {
     R::Reply silent;
     silent.silent = true;
     server.Script("/silent", {silent});
@@ -145,18 +141,18 @@ TEST_P(FetcherFailures, CancelEndsTheWaitAtOnceAndTheNextFetchWorks) {
     EXPECT_EQ(fetcher.Title, "Next");
 }
 
-TEST_P(FetcherFailures, ClosedPortIsHostUnreachable) {
+TEST_F(FetcherFailures, ClosedPortIsHostUnreachable) {
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost, 0);
     const std::string url = "http://127.0.0.1:" + std::to_string(probe.serverPort()) + "/";
     probe.close();
-    FetchBy(GetParam(), fetcher, downloads, url);
+    fetcher.FetchPage(url);
     EXPECT_EQ(fetcher.Response, 0);
     EXPECT_EQ(status.back(), "Host Unreachable.");
     EXPECT_EQ(fetcher.URL, url);
 }
 
-TEST_P(FetcherFailures, ACookieTheSiteSetsGoesBackWithTheNextPage) {
+TEST_F(FetcherFailures, ACookieTheSiteSetsGoesBackWithTheNextPage) {
     server.Script("/login", {R::Plain(HttpReply("200 OK",
                                                 "Content-Type: text/html\r\n"
                                                 "Set-Cookie: session=abc; Path=/\r\n",
@@ -170,10 +166,10 @@ TEST_P(FetcherFailures, ACookieTheSiteSetsGoesBackWithTheNextPage) {
         << server.requests.back().toStdString();
 }
 
-TEST(ParallelDownloads, AllDownloadsShareOneCookieJar) {
-    // The cookie arrives on one connection's download and goes back with a
-    // download that ran on another: the slow page holds a second one while
-    // the cookie arrives, and is the one taken next.
+TEST(FetcherCookieJar, FetchesOfOneJarShareTheirCookies) {
+    // The cookie arrives on one connection's fetch and goes back with a
+    // fetch by another fetcher of the same jar: the slow page holds a second
+    // connection while the cookie arrives, and is the one taken next.
     ScriptedHttpServer server;
     R::Reply slow = R::Plain(Ok("<title>Slow</title>"));
     slow.trickleFrom = 0;
@@ -184,14 +180,16 @@ TEST(ParallelDownloads, AllDownloadsShareOneCookieJar) {
                                                 "Set-Cookie: session=abc; Path=/\r\n",
                                                 "<title>In</title>"))});
     server.Script("/next", {R::Plain(Ok("<title>Next</title>"))});
-    TParallelDownloads downloads;
     TFileFetcher slowFetcher, loginFetcher, nextFetcher;
-    slowFetcher.BeginFetch(server.Url("/slow"), &downloads);
-    loginFetcher.BeginFetch(server.Url("/login"), &downloads);
+    const auto jar = std::make_shared<THttpCookieJar>();
+    for (TFileFetcher* fetcher : {&slowFetcher, &loginFetcher, &nextFetcher})
+        fetcher->CookieJar = jar;
+    slowFetcher.BeginFetch(server.Url("/slow"));
+    loginFetcher.BeginFetch(server.Url("/login"));
     loginFetcher.WaitForOutcome();
     slowFetcher.WaitForOutcome();
     EXPECT_EQ(server.connections, 2);
-    nextFetcher.BeginFetch(server.Url("/next"), &downloads);
+    nextFetcher.BeginFetch(server.Url("/next"));
     nextFetcher.WaitForOutcome();
     nextFetcher.EndFetch();
     EXPECT_EQ(nextFetcher.Response, 200);

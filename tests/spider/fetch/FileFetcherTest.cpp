@@ -3,7 +3,6 @@
 #include "FileFetcher.h"
 #include "Clock.h"
 #include "FetchRoutines.h"
-#include "FetchWays.h"
 #include "NginxServer.h"
 
 #include <QDateTime>
@@ -24,7 +23,7 @@ qint64 Secs(TDateTime localTime) {
     return DateTimeToQt(localTime).toSecsSinceEpoch();
 }
 
-class FileFetcherNginx : public ::testing::TestWithParam<FetchWay> {
+class FileFetcherNginx : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         s_Nginx = std::make_unique<NginxServer>();
@@ -84,7 +83,7 @@ class FileFetcherNginx : public ::testing::TestWithParam<FetchWay> {
     static std::string Url(const std::string& path) { return s_Nginx->Url(path); }
     void Fetch(const std::string& path) {
         status.clear();
-        FetchBy(GetParam(), fetcher, downloads, Url(path));
+        fetcher.FetchPage(Url(path));
     }
     Strings Followed() {
         Strings out;
@@ -98,7 +97,6 @@ class FileFetcherNginx : public ::testing::TestWithParam<FetchWay> {
 
     static std::unique_ptr<NginxServer> s_Nginx;
     static std::string s_Error;
-    TParallelDownloads downloads;
     TFileFetcher fetcher;
     Strings status;
 };
@@ -108,9 +106,7 @@ std::string FileFetcherNginx::s_Error;
 
 } // namespace
 
-INSTANTIATE_FETCH_WAYS(FileFetcherNginx);
-
-TEST_P(FileFetcherNginx, Page_GivesTitleDateLinksAndStatusTexts) {
+TEST_F(FileFetcherNginx, Page_GivesTitleDateLinksAndStatusTexts) {
     fetcher.FollowQueryParts = {"sort="};
     Strings tags;
     fetcher.OnLink = [&](TFileFetcher*, const std::string& tag, const std::string& org,
@@ -168,7 +164,7 @@ TEST_P(FileFetcherNginx, Page_GivesTitleDateLinksAndStatusTexts) {
     }
 }
 
-TEST_P(FileFetcherNginx, LinkTypesDecideWhichTagsReport) {
+TEST_F(FileFetcherNginx, LinkTypesDecideWhichTagsReport) {
     fetcher.LinkTypes = AllLinkTypes;
     Fetch("/links.html");
     const Strings& list = fetcher.NonFollowList();
@@ -179,7 +175,7 @@ TEST_P(FileFetcherNginx, LinkTypesDecideWhichTagsReport) {
     EXPECT_EQ(std::find(follow.begin(), follow.end(), Url("/frame.html")), follow.end());
 }
 
-TEST_P(FileFetcherNginx, BaseElementAndRedirectDecideWhatLinksResolveAgainst) {
+TEST_F(FileFetcherNginx, BaseElementAndRedirectDecideWhatLinksResolveAgainst) {
     Fetch("/based.html");
     EXPECT_EQ(fetcher.FollowList(), (Strings{"http://127.0.0.1/elsewhere/a.html"}));
     EXPECT_FALSE(fetcher.Redirected);
@@ -194,7 +190,7 @@ TEST_P(FileFetcherNginx, BaseElementAndRedirectDecideWhatLinksResolveAgainst) {
     EXPECT_EQ(status[1], "Redirected: " + Url("/docs/"));
 }
 
-TEST_P(FileFetcherNginx, OutcomesOfPagesThatAreNotHtml) {
+TEST_F(FileFetcherNginx, OutcomesOfPagesThatAreNotHtml) {
     struct Case {
         const char* path;
         int response;
@@ -226,7 +222,7 @@ TEST_P(FileFetcherNginx, OutcomesOfPagesThatAreNotHtml) {
     }
 }
 
-TEST_P(FileFetcherNginx, EachFetchAsksTheServerOnce) {
+TEST_F(FileFetcherNginx, EachFetchAsksTheServerOnce) {
     // A page, an error, a redirect, a type whose body is not wanted, plain
     // text: each address is asked for once (and the redirect's target once).
     const std::vector<std::string> before = s_Nginx->Requests();
@@ -246,7 +242,7 @@ TEST_P(FileFetcherNginx, EachFetchAsksTheServerOnce) {
     EXPECT_EQ(asked, expected);
 }
 
-TEST_P(FileFetcherNginx, CharacterSetOfThePage) {
+TEST_F(FileFetcherNginx, CharacterSetOfThePage) {
     struct Case {
         const char* path;
         std::string title;
@@ -266,7 +262,7 @@ TEST_P(FileFetcherNginx, CharacterSetOfThePage) {
     }
 }
 
-TEST_P(FileFetcherNginx, SecondFetchKeepsNothingOfTheFirst) {
+TEST_F(FileFetcherNginx, SecondFetchKeepsNothingOfTheFirst) {
     Fetch("/links.html");
     ASSERT_NE(Secs(fetcher.LastModified()), Clock::now().toSecsSinceEpoch());
     // nginx sends no Last-Modified for its 404 page: the present time stands.
