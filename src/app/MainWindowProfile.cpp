@@ -147,6 +147,7 @@ bool TfrmSiteMapMain::OpenProfile(const std::string& path) {
     read.setSitemapProtocol(spSitemaps09);
     read.setLastModWhenKnown(true);
     read.setSitemapAddress({});
+    read.setUserAgent({});
     try {
         std::string bytes = ReadFileText(path, kMaxProfileBytes);
         try {

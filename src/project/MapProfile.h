@@ -64,6 +64,9 @@ class TMapProfile {
     // The address the sitemap file is served under, for the addresses of an
     // index's files, when neither the website nor the start address gives it.
     TESSALY_PROP(std::string, SitemapAddress)
+    // The agent text the crawl sends; empty sends the program's own
+    // ("Tessaly/" and its version). Its first word is the crawler's name.
+    TESSALY_PROP(std::string, UserAgent)
 #undef TESSALY_PROP
 
     const std::string& FileName() const {
@@ -126,6 +129,7 @@ class TMapProfile {
     TSitemapProtocol fSitemapProtocol = spSitemaps09;
     bool fLastModWhenKnown = true;
     std::string fSitemapAddress;
+    std::string fUserAgent;
     std::vector<std::string> fFollowQueryParts;
 };
 

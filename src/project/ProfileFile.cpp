@@ -188,6 +188,7 @@ const std::vector<Property<TMapProfile>>& profileProperties() {
          },
          [](TMapProfile& p, const StreamValue& v) { p.setLastModWhenKnown(asBool(v)); }},
         TEXT_PROP(SitemapAddress),
+        TEXT_PROP(UserAgent),
     };
     return props;
 }

@@ -2,6 +2,7 @@
 // pages whose fetch fails in each way a server can make it fail. Every crawl
 // ends, soon, with the outcome the rules give.
 #include "CrawlTestSupport.h"
+#include "HttpRequestOptions.h"
 #include "ScriptedHttpServer.h"
 
 #include <QElapsedTimer>
@@ -173,4 +174,23 @@ TEST_F(SpiderScripted, ACookieOfTheStartPageGoesWithEveryPageFetchedAhead) {
     for (size_t i = 1; i < server.requests.size(); ++i)
         EXPECT_TRUE(server.requests[i].contains("\r\nCookie: session=abc\r\n"))
             << server.requests[i].toStdString();
+}
+
+TEST_F(SpiderScripted, EveryRequestNamesTheCrawlerAsTheProfileSays) {
+    server.Script("/", {R::Plain(Page("<title>Home</title><a href=\"p.html\">p</a>"))});
+    server.Script("/p.html", {R::Plain(Page("<title>P</title>"))});
+    struct Case {
+        std::string profileAgent, sent;
+    };
+    for (const Case& c :
+         {Case{"", TessalyAgent()}, Case{"ExampleBot/2.0 (+x)", "ExampleBot/2.0 (+x)"}}) {
+        profile.setUserAgent(c.profileAgent);
+        server.requests.clear();
+        Crawl();
+        ASSERT_EQ(server.requests.size(), 2u);
+        for (const QByteArray& head : server.requests)
+            EXPECT_TRUE(
+                head.contains("\r\nUser-Agent: " + QByteArray::fromStdString(c.sent) + "\r\n"))
+                << head.toStdString();
+    }
 }
