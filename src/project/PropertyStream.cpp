@@ -20,6 +20,18 @@ constexpr int kMaxListDepth = 16;
 [[noreturn]] void invalidValue() {
     throw EStreamError("Invalid property value");
 }
+[[noreturn]] void invalidFormat() {
+    throw EStreamError("Invalid stream format");
+}
+
+// Names and texts end up as file names, addresses and C strings: a NUL would
+// silently cut them short (an index page of "/\0..." becomes "/"), so a stream
+// holding one is damaged.
+std::string withoutNul(std::string s, void (*fail)()) {
+    if (s.find('\0') != std::string::npos)
+        fail();
+    return s;
+}
 
 bool isValidUtf8(const std::string& s) {
     std::size_t i = 0, n = s.size();
@@ -223,8 +235,8 @@ TPropertyReader::TPropertyReader(std::string bytes) : bytes_(std::move(bytes)) {
     if (bytes_.size() < 4 || bytes_.compare(0, 4, kSignature) != 0)
         throw EStreamError("Invalid stream format");
     pos_ = 4;
-    className_ = shortString();
-    componentName_ = shortString();
+    className_ = withoutNul(shortString(), invalidFormat);
+    componentName_ = withoutNul(shortString(), invalidFormat);
 }
 
 std::uint8_t TPropertyReader::byte() {
@@ -326,6 +338,9 @@ StreamValue TPropertyReader::value(int depth) {
     default:
         invalidValue();
     }
+    // Checked after decoding, so that every text kind (and a wide NUL) is caught.
+    if (v.kind == StreamValue::Text || v.kind == StreamValue::Identifier)
+        withoutNul(v.text, invalidValue);
     return v;
 }
 
@@ -337,7 +352,7 @@ bool TPropertyReader::next(std::string& name, StreamValue& v) {
         return false;
     }
     --pos_;
-    name = shortString();
+    name = withoutNul(shortString(), invalidFormat);
     v = value(0);
     return true;
 }

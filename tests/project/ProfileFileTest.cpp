@@ -1,7 +1,20 @@
 #include "ProfileFile.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QTemporaryDir>
+#include <filesystem>
 #include <gtest/gtest.h>
+
+namespace {
+// The program beside this test binary: the run below needs it built, but the
+// library's tests do not depend on it otherwise.
+QString TessalyExe() {
+    return QCoreApplication::applicationDirPath() + "/tessaly";
+}
+} // namespace
+#define TESSALY_EXE TessalyExe()
+#include "RunTessaly.h"
 
 using namespace tessaly;
 
@@ -341,6 +354,115 @@ TEST(ProfileFile, MalformedFilesGiveAClearError) {
             EXPECT_EQ(std::string(e.what()), c.error) << c.name;
         }
     }
+}
+
+namespace {
+const std::string kNul(1, '\0');
+
+// A profile or settings stream with one record.
+std::string OneRecord(const char* className, const std::string& name, const std::string& value) {
+    return Bytes().str("TPF0").shortStr(className).raw({0}).shortStr(name).str(value).raw({0, 0}).s;
+}
+} // namespace
+
+// A NUL would cut a text short wherever it becomes a path or a C string (an
+// index page of "/\0..." scans the whole disk), so any text holding one,
+// in whichever form it is stored, makes the stream damaged.
+TEST(ProfileFile, ATextHoldingANulIsDamage) {
+    struct Case {
+        std::string name;
+        std::string bytes;
+        std::string error;
+    };
+    auto wide = [](const std::u16string& t) {
+        std::string b = Bytes().raw({0x12, int(t.size()), 0, 0, 0}).s;
+        for (char16_t c : t)
+            b += Bytes().raw({c & 0xFF, c >> 8}).s;
+        return b;
+    };
+    auto sized = [](int type, const std::string& t) {
+        return Bytes().raw({type, int(t.size()), 0, 0, 0}).str(t).s;
+    };
+    const std::string index = "/" + kNul + "srv/index.html";
+    const Case cases[] = {
+        {"short text", OneRecord("TMapProfile", "IndexPage", Bytes().raw({0x06}).shortStr(index).s),
+         "Invalid property value"},
+        {"short text in Windows-1252",
+         OneRecord("TMapProfile", "IndexPage", Bytes().raw({0x06}).shortStr("caf\xE9" + kNul).s),
+         "Invalid property value"},
+        {"long text", OneRecord("TMapProfile", "IndexPage", sized(0x0C, index)),
+         "Invalid property value"},
+        {"UTF-8 text", OneRecord("TMapProfile", "IndexPage", sized(0x14, u8(u8"/café/") + kNul)),
+         "Invalid property value"},
+        {"wide text", OneRecord("TMapProfile", "IndexPage", wide(std::u16string(u"/Карта\0x", 8))),
+         "Invalid property value"},
+        {"text in a list",
+         OneRecord(
+             "TMapProfile", "FollowQueryParts.Strings",
+             Bytes().raw({0x01, 0x06}).shortStr("id=").raw({0x06}).shortStr("a" + kNul).raw({0}).s),
+         "Invalid property value"},
+        {"identifier",
+         OneRecord("TMapProfile", "OutputType",
+                   Bytes().raw({0x07}).shortStr("moutFile" + kNul + "x").s),
+         "Invalid property value"},
+        {"property name",
+         OneRecord("TMapProfile", "IndexPage" + kNul + "x", Bytes().raw({0x06}).shortStr("/a").s),
+         "Invalid stream format"},
+        {"component name",
+         Bytes().str("TPF0").shortStr("TMapProfile").shortStr("My" + kNul + "Map").raw({0, 0}).s,
+         "Invalid stream format"},
+    };
+    for (const auto& c : cases) {
+        TMapProfile p;
+        try {
+            ProfileFromBytes(c.bytes, p);
+            ADD_FAILURE() << c.name << ": no error";
+        } catch (const EStreamError& e) {
+            EXPECT_EQ(std::string(e.what()), c.error) << c.name;
+        }
+        EXPECT_EQ(p.IndexPage(), "") << c.name;
+    }
+    // The settings file is read by the same reader.
+    TSiteMapSettings s;
+    EXPECT_THROW(SettingsFromBytes(OneRecord("TSiteMapSettings", "LastFile",
+                                             Bytes().raw({0x06}).shortStr("/a.qvt" + kNul).s),
+                                   s),
+                 EStreamError);
+}
+
+// An unattended run of such a profile fails at once, with the damaged-profile
+// error: no scan, no sitemap, and the profile is left as it was.
+TEST(ProfileFile, AnUnattendedRunRefusesAProfileWithANul) {
+    if (!QFileInfo(TessalyExe()).isExecutable())
+        GTEST_SKIP() << "the program " << TessalyExe().toStdString() << " is not built";
+    QTemporaryDir dir;
+    const std::string root = dir.path().toStdString();
+    const std::string site = root + "/site/";
+    std::filesystem::create_directories(site);
+    WriteFileText("<html><body><a href=\"a.html\">A</a></body></html>", site + "index.html");
+    WriteFileText("<html><body>A</body></html>", site + "a.html");
+
+    TMapProfile p;
+    p.setSpiderType(mstLocal);
+    // Cut at the NUL, the index page would be the site's folder.
+    p.setIndexPage(site + kNul + "index.html");
+    p.setWebsite("http://www.example.com/");
+    p.setFileTypes("*.html;");
+    p.setOutputFileName(site + "map.html");
+    const std::string profileFile = root + "/site.qvt";
+    p.setFileName(profileFile);
+    const std::string bytes = ProfileToBytes(p);
+    WriteFileText(bytes, profileFile);
+
+    RunResult r = RunTessaly({"-auto", QString::fromStdString(profileFile)}, dir.path(), 20000);
+    ASSERT_TRUE(r.ended) << "the run did not end within the time limit";
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find("Cannot read the profile \"" + profileFile + "\". Invalid property value"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(ReadFileText(profileFile), bytes);
+    EXPECT_FALSE(FileExists(site + "map.html"));
+    EXPECT_FALSE(FileExists(site + "sitemap.xml"));
 }
 
 TEST(ProfileFile, SettersTrackChanges) {
