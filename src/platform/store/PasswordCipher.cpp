@@ -1,5 +1,7 @@
 #include "PasswordCipher.h"
 
+#include "PrivateFile.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -83,16 +85,20 @@ void SetError(std::string* error, const std::string& text) {
         *error = text;
 }
 
-// The key file holds the key as 64 hexadecimal digits.
-std::optional<std::string> ReadKeyFile(const std::string& path, bool& missing) {
-    QFile file(QString::fromStdString(path));
-    missing = !file.exists();
-    if (missing || !file.open(QIODevice::ReadOnly))
+// The key file holds the key as 64 hexadecimal digits. Nothing when it is
+// missing (missing set) or cannot be used (the reason in error).
+std::optional<std::string> ReadKeyFile(const std::string& path, bool& missing, std::string& error) {
+    std::string bytes;
+    PrivateRead got = ReadPrivateFile(path, "key file", 200, bytes, error);
+    missing = got == PrivateRead::Missing;
+    if (got != PrivateRead::Read)
         return std::nullopt;
-    QByteArray hex = file.read(200).trimmed();
+    QByteArray hex = QByteArray(bytes.data(), qsizetype(bytes.size())).trimmed();
     QByteArray key = QByteArray::fromHex(hex);
-    if (hex.size() != kKeySize * 2 || key.size() != kKeySize || key.toHex() != hex.toLower())
+    if (hex.size() != kKeySize * 2 || key.size() != kKeySize || key.toHex() != hex.toLower()) {
+        error = "The key file \"" + path + "\" is damaged";
         return std::nullopt;
+    }
     return key.toStdString();
 }
 
@@ -106,12 +112,16 @@ std::string CryptoFix(const std::string& text, const std::string& key, int mode)
 
 TPasswordCipher::TPasswordCipher(std::string keyFile) : keyFile_(std::move(keyFile)) {}
 
-std::optional<std::string> TPasswordCipher::Key(bool create, std::string* error) const {
+std::optional<std::string> TPasswordCipher::Key(bool create, std::string* error,
+                                                bool* missingKey) const {
     bool missing = false;
-    if (auto key = ReadKeyFile(keyFile_, missing))
+    std::string why;
+    if (auto key = ReadKeyFile(keyFile_, missing, why))
         return key;
+    if (missingKey)
+        *missingKey = missing;
     if (!missing) {
-        SetError(error, "the password key " + keyFile_ + " cannot be read or is damaged");
+        SetError(error, why);
         return std::nullopt;
     }
     if (!create) {
@@ -124,19 +134,24 @@ std::optional<std::string> TPasswordCipher::Key(bool create, std::string* error)
         return std::nullopt;
     }
     QByteArray hex = QByteArray(reinterpret_cast<const char*>(raw), kKeySize).toHex() + "\n";
-    QString folder = QFileInfo(QString::fromStdString(keyFile_)).absolutePath();
-    QDir().mkpath(folder);
+    if (!MakePrivateFolder(QFileInfo(QString::fromStdString(keyFile_)).absolutePath().toStdString(),
+                           why)) {
+        SetError(error, why);
+        return std::nullopt;
+    }
     // Made under a temporary name and linked into place, so a second process
     // making a key at the same moment never replaces the first one's: the
     // loser reads the winner's key.
     std::string temp = keyFile_ + ".new" + std::to_string(::getpid());
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
         SetError(error, "cannot create " + keyFile_ + ": " + std::strerror(errno));
         return std::nullopt;
     }
-    bool written =
-        ::write(fd, hex.constData(), size_t(hex.size())) == hex.size() && ::fsync(fd) == 0;
+    // Owner-only whatever the umask (or a stale file of that name) made it.
+    bool written = ::fchmod(fd, 0600) == 0 &&
+                   ::write(fd, hex.constData(), size_t(hex.size())) == hex.size() &&
+                   ::fsync(fd) == 0;
     ::close(fd);
     int linked = written ? ::link(temp.c_str(), keyFile_.c_str()) : -1;
     int linkErrno = errno;
@@ -145,9 +160,9 @@ std::optional<std::string> TPasswordCipher::Key(bool create, std::string* error)
         SetError(error, "cannot create " + keyFile_ + ": " + std::strerror(linkErrno));
         return std::nullopt;
     }
-    if (auto key = ReadKeyFile(keyFile_, missing))
+    if (auto key = ReadKeyFile(keyFile_, missing, why))
         return key;
-    SetError(error, "the password key " + keyFile_ + " cannot be read");
+    SetError(error, why);
     return std::nullopt;
 }
 
@@ -164,11 +179,20 @@ std::optional<std::string> TPasswordCipher::EncryptPassword(const std::string& t
     return out;
 }
 
-std::string TPasswordCipher::DecryptPassword(const std::string& text) const {
+std::string TPasswordCipher::DecryptPassword(const std::string& text, std::string* error) const {
     if (text.empty())
         return {};
-    std::optional<std::string> key = Key(false, nullptr);
-    return key ? CryptoFix(text, *key, 0) : std::string();
+    bool missing = false;
+    std::string why;
+    std::optional<std::string> key = Key(false, &why, &missing);
+    if (!key) {
+        // No key at all is no saved password; a key that is there but cannot
+        // be used is the reason the password cannot be had.
+        if (!missing)
+            SetError(error, why);
+        return {};
+    }
+    return CryptoFix(text, *key, 0);
 }
 
 } // namespace tessaly

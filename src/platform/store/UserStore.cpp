@@ -1,5 +1,7 @@
 #include "UserStore.h"
 
+#include "PrivateFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -29,7 +31,7 @@ std::string Reason() {
 class StoreLock {
   public:
     explicit StoreLock(const std::string& file) {
-        fd_ = ::open((file + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        fd_ = ::open((file + ".lock").c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd_ < 0) {
             error_ = "cannot open the lock file " + file + ".lock: " + Reason();
             return;
@@ -62,6 +64,9 @@ void SetError(std::string* error, const std::string& text) {
         *error = text;
 }
 
+// Far beyond any list of sites; a larger file is not one this program wrote.
+constexpr std::size_t kMaxStoreBytes = 64u << 20;
+
 } // namespace
 
 TUserStore::TUserStore() : file_(DefaultFile()) {}
@@ -78,32 +83,28 @@ std::string TUserStore::KeyFile() const {
 }
 
 bool TUserStore::Read(StoreData& data, std::string* error) const {
-    QFile file(Q(file_));
-    if (!file.exists()) {
+    std::string bytes, why;
+    switch (ReadPrivateFile(file_, "store file", kMaxStoreBytes, bytes, why)) {
+    case PrivateRead::Missing:
         data = StoreData();
         return true;
-    }
-    if (!file.open(QIODevice::ReadOnly)) {
-        SetError(error, "cannot read " + file_ + ": " + file.errorString().toStdString());
+    case PrivateRead::Refused:
+        SetError(error, why);
         return false;
+    case PrivateRead::Read:
+        break;
     }
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        SetError(error, "cannot read " + file_ + ": " + file.errorString().toStdString());
-        return false;
-    }
-    std::string why;
-    if (!data.FromText(std::string_view(bytes.constData(), size_t(bytes.size())), why)) {
-        SetError(error, "the store " + file_ + " is damaged (" + why + ")");
+    if (!data.FromText(bytes, why)) {
+        SetError(error, "The store file \"" + file_ + "\" is damaged (" + why + ")");
         return false;
     }
     return true;
 }
 
 bool TUserStore::Write(const std::function<bool(StoreData&)>& edit, std::string* error) const {
-    QString folder = QFileInfo(Q(file_)).absolutePath();
-    if (!QDir().mkpath(folder)) {
-        SetError(error, "cannot create the folder " + folder.toStdString());
+    std::string why;
+    if (!MakePrivateFolder(QFileInfo(Q(file_)).absolutePath().toStdString(), why)) {
+        SetError(error, why);
         return false;
     }
     StoreLock lock(file_);

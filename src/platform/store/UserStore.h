@@ -1,6 +1,6 @@
 #pragma once
-// The per-user store: one file in the user's configuration folder, readable
-// and writable by its owner only. Reads see the file as it is; every write
+// The per-user store: one file in an owner-only folder of the user's
+// configuration, readable and writable by its owner only. Reads see the file as it is; every write
 // takes a lock, re-reads the file, applies its edits and puts the new file in
 // place with one rename, so two processes writing different values both keep
 // theirs and a crash leaves either the old or the new store.
@@ -25,7 +25,8 @@ class TUserStore {
     std::string KeyFile() const;
 
     // Reads the store; a missing file is an empty store. False with the
-    // reason when the file cannot be read or is damaged.
+    // reason when the file cannot be read, is damaged, is not a regular file,
+    // belongs to another user or is open to others (see PrivateFile.h).
     bool Read(StoreData& data, std::string* error = nullptr) const;
     // One batch of edits: edit runs on the store as it is now on disk and
     // returns false to write nothing. False with the reason when the store

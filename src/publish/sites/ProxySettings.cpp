@@ -30,8 +30,14 @@ bool LoadProxySettings(TProxySettings& settings, const TUserStore& store, std::s
     auto read = [&](const char* name) { return data.Value(kProxyKey, name).value_or(""); };
     settings.ProxyHostName = read("proxyhostname");
     settings.ProxyLogin = read("proxylogin");
+    std::string why;
     settings.ProxyPassword =
-        TPasswordCipher(store.KeyFile()).DecryptPassword(read("proxypassword"));
+        TPasswordCipher(store.KeyFile()).DecryptPassword(read("proxypassword"), &why);
+    if (!why.empty()) {
+        if (error)
+            *error = why;
+        return false;
+    }
     settings.ProxyPort = read("proxyport");
     settings.ProxyType = read("proxytype");
     return true;

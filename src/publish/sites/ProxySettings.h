@@ -26,7 +26,8 @@ const std::vector<std::string>& ProxyTypes();
 int ProxyTypeIndex(const std::string& word);
 
 // Reads the settings without creating anything: a missing key or value
-// reads as empty. False with the reason when the store cannot be read.
+// reads as empty. False with the reason when the store cannot be read or the
+// saved proxy password cannot be had because the key file cannot be used.
 bool LoadProxySettings(TProxySettings& settings, const TUserStore& store, std::string* error);
 // Writes the five values in one batch; false with the reason.
 bool SaveProxySettings(const TProxySettings& settings, const TUserStore& store, std::string* error);

@@ -54,7 +54,8 @@ std::string SiteNameProblem(const std::string& name) {
 
 TServerStore::TServerStore(TUserStore store) : store_(std::move(store)) {}
 
-TServerData TServerStore::ReadSite(const StoreData& data, const std::string& key) const {
+TServerData TServerStore::ReadSite(const StoreData& data, const std::string& key,
+                                   std::string* error) const {
     std::string path = SiteKey(key);
     auto read = [&](const char* name, const std::string& def = {}) {
         return data.Value(path, name).value_or(def);
@@ -66,7 +67,7 @@ TServerData TServerStore::ReadSite(const StoreData& data, const std::string& key
     TServerData site;
     site.HostName = read("HostName");
     site.ItemName = read("ItemName", site.HostName);
-    site.Password = TPasswordCipher(store_.KeyFile()).DecryptPassword(read("Password"));
+    site.Password = TPasswordCipher(store_.KeyFile()).DecryptPassword(read("Password"), error);
     site.HostDirName = read("HostDirName");
     site.LocalDirName = read("LocalDirName");
     site.Username = read("Username");
@@ -83,20 +84,20 @@ TServerData TServerStore::ReadSite(const StoreData& data, const std::string& key
     return site;
 }
 
-TServerData TServerStore::LoadServerData(const std::string& name) const {
+TServerData TServerStore::LoadServerData(const std::string& name, std::string* error) const {
     StoreData data;
-    if (!store_.Read(data))
+    if (!store_.Read(data, error))
         return {};
     for (const std::string& key : data.SubKeys(kProfilesKey)) {
         if (key == name)
-            return ReadSite(data, key);
+            return ReadSite(data, key, error);
     }
     return {};
 }
 
-std::vector<std::string> TServerStore::ServerNames() const {
+std::vector<std::string> TServerStore::ServerNames(std::string* error) const {
     StoreData data;
-    if (!store_.Read(data))
+    if (!store_.Read(data, error))
         return {};
     return data.SubKeys(kProfilesKey);
 }
@@ -106,8 +107,15 @@ bool TServerStore::LoadProfiles(std::vector<TServerData>& list, std::string* err
     StoreData data;
     if (!store_.Read(data, error))
         return false;
+    std::vector<TServerData> read;
     for (const std::string& key : data.SubKeys(kProfilesKey)) {
-        TServerData site = ReadSite(data, key);
+        std::string why;
+        TServerData site = ReadSite(data, key, &why);
+        if (!why.empty()) {
+            if (error)
+                *error = why;
+            return false;
+        }
         for (int n = 0;; ++n) {
             std::string mark =
                 data.Value(SiteKey(key), "Bookmark " + std::to_string(n)).value_or("");
@@ -115,8 +123,9 @@ bool TServerStore::LoadProfiles(std::vector<TServerData>& list, std::string* err
                 break;
             site.Bookmarks.push_back(mark);
         }
-        list.push_back(std::move(site));
+        read.push_back(std::move(site));
     }
+    list = std::move(read);
     return true;
 }
 

@@ -29,13 +29,19 @@ class TServerStore {
 
     // The site whose key is spelled exactly name; a record with the creation
     // values (empty HostName) when there is none. Bookmarks are not read.
-    TServerData LoadServerData(const std::string& name) const;
+    // error, when given, is set when that is not the whole answer: the store
+    // cannot be read (the record is then the empty one), or the site's saved
+    // password cannot be had because the key file cannot be used (the record
+    // then has no password). It stays untouched otherwise.
+    TServerData LoadServerData(const std::string& name, std::string* error = nullptr) const;
     // Key names of all sites, in the store's order; empty when none or the
-    // store cannot be read.
-    std::vector<std::string> ServerNames() const;
+    // store cannot be read (the reason then in error, when given).
+    std::vector<std::string> ServerNames(std::string* error = nullptr) const;
     // Every site with its bookmarks. A value that does not read as a number
     // (port, timeout, protocol) takes its default for that site alone.
-    // False with the reason when the store cannot be read.
+    // False with the reason (and an empty list) when the store cannot be
+    // read, or a saved password cannot be had because the key file cannot be
+    // used.
     bool LoadProfiles(std::vector<TServerData>& list, std::string* error = nullptr) const;
 
     // Writes every site of the list in one batch (one lock, one rename). A
@@ -54,7 +60,7 @@ class TServerStore {
                        std::string& error) const;
 
   private:
-    TServerData ReadSite(const StoreData& data, const std::string& key) const;
+    TServerData ReadSite(const StoreData& data, const std::string& key, std::string* error) const;
     bool WriteSites(StoreData& data, std::vector<TServerData>& list, std::vector<std::string>& keys,
                     std::string& error) const;
 

@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace tessaly {
 namespace {
@@ -266,6 +267,70 @@ TEST_F(ServerStoreTest, ProxyValuesRoundTripAndAMissingKeyReadsEmpty) {
     EXPECT_EQ(ProxyTypeIndex("socks4"), 0);
     EXPECT_EQ(ProxyTypeIndex("SOCKS4A"), 4);
     EXPECT_EQ(ProxyTypeIndex("http"), -1);
+}
+
+// When the store or the key cannot be used, every way of reading a site says
+// so with the store's message, rather than reading as "no such site" or "no
+// password saved"; a site whose password was never saved needs no key.
+TEST_F(ServerStoreTest, AStoreOrKeyThatCannotBeUsedReachesEveryReader) {
+    TServerData saved = FullSite();
+    TServerData noPassword = FullSite();
+    noPassword.ItemName = "Open";
+    noPassword.SavePassword = false;
+    std::vector<TServerData> list = {saved, noPassword};
+    std::string error;
+    ASSERT_TRUE(sites.SaveProfiles(list, error)) << error;
+    TProxySettings proxy;
+    proxy.ProxyPassword = "proxy-pw";
+    ASSERT_TRUE(SaveProxySettings(proxy, sites.Store(), &error)) << error;
+
+    const std::string store = sites.Store().File(), key = sites.Store().KeyFile();
+    struct Case {
+        std::string file;
+        std::string message;
+    } cases[] = {
+        {key,
+         "The key file \"" + key + "\" can be read by other users; run: chmod 600 \"" + key + "\""},
+        {store, "The store file \"" + store +
+                    "\" can be changed by other users; run: chmod 600 \"" + store + "\""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        ASSERT_EQ(::chmod(c.file.c_str(), c.file == key ? 0640 : 0620), 0);
+        bool keyCase = c.file == key;
+
+        std::string why;
+        TServerData site = sites.LoadServerData(saved.ItemName, &why);
+        EXPECT_EQ(why, c.message);
+        EXPECT_EQ(site.Password, "");
+        // The site itself is still read when only its password is out of reach.
+        EXPECT_EQ(site.HostName, keyCase ? saved.HostName : "");
+        why.clear();
+        site = sites.LoadServerData("Open", &why);
+        EXPECT_EQ(why, keyCase ? "" : c.message);
+
+        why.clear();
+        std::vector<std::string> names = sites.ServerNames(&why);
+        EXPECT_EQ(why, keyCase ? "" : c.message);
+        EXPECT_EQ(names.size(), keyCase ? 2u : 0u);
+
+        why.clear();
+        std::vector<TServerData> loaded;
+        EXPECT_FALSE(sites.LoadProfiles(loaded, &why));
+        EXPECT_EQ(why, c.message);
+        EXPECT_TRUE(loaded.empty());
+
+        why.clear();
+        TProxySettings back;
+        EXPECT_FALSE(LoadProxySettings(back, sites.Store(), &why));
+        EXPECT_EQ(why, c.message);
+
+        ASSERT_EQ(::chmod(c.file.c_str(), 0600), 0);
+    }
+    // Mended, everything reads again.
+    error.clear();
+    EXPECT_EQ(sites.LoadServerData(saved.ItemName, &error).Password, saved.Password);
+    EXPECT_EQ(error, "");
 }
 
 } // namespace
