@@ -128,8 +128,8 @@ bool IsHex(char c) {
 
 // Characters that stand in an address as they are: the unreserved ones and
 // the delimiters (RFC 3986), "#" included although a fetched address has no
-// fragment. "[" and "]" are left out: they belong only to IPv6 hosts, which
-// the address class does not take.
+// fragment. "[" and "]" are left out: they belong only to the brackets of an
+// IPv6 host, which are kept where they stand (see AuthorityEnd).
 bool StandsInAddress(unsigned char c) {
     if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))
         return true;
@@ -160,16 +160,34 @@ bool StandsInAddress(unsigned char c) {
     }
 }
 
+// Where the authority of "scheme://authority..." ends (at its "/", "?" or
+// "#", or the end); 0 when the address does not begin so. Within it, "["
+// and "]" delimit an IPv6 host and stand as they are.
+size_t AuthorityEnd(std::string_view address) {
+    size_t i = 0;
+    while (i < address.size() &&
+           ((address[i] >= 'a' && address[i] <= 'z') || (address[i] >= 'A' && address[i] <= 'Z') ||
+            (i > 0 && ((address[i] >= '0' && address[i] <= '9') || address[i] == '+' ||
+                       address[i] == '-' || address[i] == '.'))))
+        ++i;
+    if (i == 0 || address.substr(i, 3) != "://")
+        return 0;
+    const size_t end = address.find_first_of("/?#", i + 3);
+    return end == std::string_view::npos ? address.size() : end;
+}
+
 } // namespace
 
 std::string EncodeURLForFetch(std::string_view address) {
     static const char kHex[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(address.size());
+    const size_t authorityEnd = AuthorityEnd(address);
     for (size_t i = 0; i < address.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(address[i]);
-        if (StandsInAddress(c) || (c == '%' && i + 2 < address.size() && IsHex(address[i + 1]) &&
-                                   IsHex(address[i + 2]))) {
+        if (StandsInAddress(c) || ((c == '[' || c == ']') && i < authorityEnd) ||
+            (c == '%' && i + 2 < address.size() && IsHex(address[i + 1]) &&
+             IsHex(address[i + 2]))) {
             out += static_cast<char>(c);
         } else {
             out += '%';

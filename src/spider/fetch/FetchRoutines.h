@@ -21,7 +21,8 @@ bool SameHost(const std::string& address, const std::string& other);
 // The form in which an address is requested and stored: the address as it
 // stands, with only what may not stand in an address percent-encoded
 // (controls, blanks, bytes above 127, " < > \ ^ ` { | } [ ], and a "%" that
-// does not begin an escape). Encoding the result again changes nothing.
+// does not begin an escape); the brackets of an IPv6 host ("http://[::1]/")
+// stand as they are. Encoding the result again changes nothing.
 std::string EncodeURLForFetch(std::string_view address);
 // The charset parameter of a Content-Type header value, without quotes;
 // empty when there is none.

@@ -21,7 +21,101 @@ bool IsSchemeChar(char16_t c) {
     return IsAsciiLetter(c) || IsAsciiDigit(c) || c == '+' || c == '-' || c == '.';
 }
 
+// Four numbers of 0 to 255 joined by ".", without leading zeros.
+bool ValidIPv4(std::u16string_view text) {
+    int parts = 0;
+    size_t i = 0;
+    for (;;) {
+        size_t start = i;
+        int value = 0;
+        while (i < text.size() && IsAsciiDigit(text[i]) && i - start < 3)
+            value = value * 10 + (text[i++] - u'0');
+        const size_t digits = i - start;
+        if (digits == 0 || value > 255 || (digits > 1 && text[start] == u'0'))
+            return false;
+        if (++parts == 4)
+            return i == text.size();
+        if (i == text.size() || text[i] != u'.')
+            return false;
+        ++i;
+    }
+}
+
+// Groups of one to four hexadecimal digits joined by ":", eight of them, or
+// fewer with one "::" standing for the missing ones; the last two may be
+// written as an IPv4 number.
+bool ValidIPv6(std::u16string_view text) {
+    int groups = 0;
+    bool elided = false;
+    size_t i = 0;
+    if (text.starts_with(u"::")) {
+        elided = true;
+        i = 2;
+        if (i == text.size())
+            return true;
+    } else if (text.starts_with(u":")) {
+        return false;
+    }
+    for (;;) {
+        size_t start = i;
+        while (i < text.size() && IsHexDigit(text[i]) && i - start < 4)
+            ++i;
+        if (i < text.size() && text[i] == u'.') {
+            // An IPv4 ending takes the place of two groups.
+            if (!ValidIPv4(text.substr(start)))
+                return false;
+            groups += 2;
+            break;
+        }
+        if (i == start)
+            return false;
+        ++groups;
+        if (i == text.size())
+            break;
+        if (text[i] != u':')
+            return false;
+        ++i;
+        if (i < text.size() && text[i] == u':') {
+            if (elided)
+                return false;
+            elided = true;
+            ++i;
+            if (i == text.size())
+                break;
+        } else if (i == text.size()) {
+            return false;
+        }
+    }
+    return elided ? groups < 8 : groups == 8;
+}
+
+// "v", hexadecimal digits, "." and unreserved, sub-delimiter or ":"
+// characters: an address of a version still to come.
+bool ValidIPvFuture(std::u16string_view text) {
+    static constexpr std::u16string_view kSigns = u"-._~!$&'()*+,;=:";
+    if (text.size() < 4 || (text[0] | 0x20) != u'v')
+        return false;
+    size_t i = 1;
+    while (i < text.size() && IsHexDigit(text[i]))
+        ++i;
+    if (i == 1 || i + 1 >= text.size() || text[i] != u'.')
+        return false;
+    for (++i; i < text.size(); ++i) {
+        if (!IsAsciiLetter(text[i]) && !IsAsciiDigit(text[i]) && kSigns.find(text[i]) == npos)
+            return false;
+    }
+    return true;
+}
+
+// A name or IPv4 number (letters, digits, "-" and "."), or an IPv6 or later
+// address in brackets.
 bool ValidHost(std::u16string_view host) {
+    if (!host.empty() && host[0] == u'[') {
+        if (host.size() < 2 || host.back() != u']')
+            return false;
+        const std::u16string_view inner = host.substr(1, host.size() - 2);
+        return ValidIPv6(inner) || ValidIPvFuture(inner);
+    }
     for (char16_t c : host) {
         if (!IsAsciiLetter(c) && !IsAsciiDigit(c) && c != '-' && c != '.')
             return false;
@@ -101,7 +195,14 @@ bool TUri::Parse(std::u16string_view text) {
                 User.Set(userInfo);
             }
         }
-        if (size_t colon = authority.find(u':'); colon != npos) {
+        // A bracketed host holds colons of its own: the port's colon is
+        // the one after the closing bracket.
+        size_t hostEnd = 0;
+        if (!authority.empty() && authority[0] == u'[') {
+            const size_t close = authority.find(u']');
+            hostEnd = close == npos ? authority.size() : close + 1;
+        }
+        if (size_t colon = authority.find(u':', hostEnd); colon != npos) {
             Host.Set(authority.substr(0, colon));
             Port.Set(authority.substr(colon + 1));
         } else {

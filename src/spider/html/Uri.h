@@ -21,8 +21,9 @@ struct TUriComponent {
     }
 };
 
-// An address split into its components. Hosts are names or IPv4 numbers:
-// letters, digits, "-" and "."; anything else does not parse.
+// An address split into its components. Hosts are names or IPv4 numbers
+// (letters, digits, "-" and "."), or IPv6 addresses in brackets, which the
+// host keeps ("[::1]"); anything else does not parse.
 class TUri {
   public:
     TUriComponent Scheme;

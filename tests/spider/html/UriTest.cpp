@@ -59,13 +59,28 @@ const TParseCase kParseCases[] = {
     {"1http:x", "-|-|-|-|-|1http:x|-|-"},
     {"c:\\dir\\file", "c|-|-|-|-|\\dir\\file|-|-"},
     {"http://h?q", "http|-|-|h|-||q|-"},
+    // IPv6 hosts keep their brackets; the port's colon follows the "]"
+    {"http://[::1]:8080/", "http|-|-|[::1]|8080|/|-|-"},
+    {"http://[::1]", "http|-|-|[::1]|-||-|-"},
+    {"https://u:p@[2001:DB8::a:1]:443/x?q#f", "https|u|p|[2001:DB8::a:1]|443|/x|q|f"},
+    {"http://[1:2:3:4:5:6:7:8]/", "http|-|-|[1:2:3:4:5:6:7:8]|-|/|-|-"},
+    {"http://[::ffff:192.0.2.1]:80/", "http|-|-|[::ffff:192.0.2.1]|80|/|-|-"},
+    {"http://[fe80::]/", "http|-|-|[fe80::]|-|/|-|-"},
+    {"http://[::]/", "http|-|-|[::]|-|/|-|-"},
+    {"http://[v7.a:b]/", "http|-|-|[v7.a:b]|-|/|-|-"},
 };
 INSTANTIATE_TEST_SUITE_P(Cases, UriParse, ::testing::ValuesIn(kParseCases));
 
 TEST(UriParse, InvalidComponentClearsAll) {
     for (const char* text :
          {"http://host_name/x", "http://h:8o/", "http://us er@h/", "http://a@b@c/",
-          "http://u%4G@h/", "http://u%4@h/", "http://h\xC3\xA9/", "http://[::1]/"}) {
+          "http://u%4G@h/", "http://u%4@h/", "http://h\xC3\xA9/",
+          // IPv6 hosts that are not well formed
+          "http://[::1/", "http://::1/", "http://[::1]x/", "http://[::1]:8o/", "http://[]/",
+          "http://[:1]/", "http://[1:]/", "http://[1::2::3]/", "http://[1:2:3:4:5:6:7:8:9]/",
+          "http://[1::2:3:4:5:6:7:8]/", "http://[12345::]/", "http://[::1.2.3.256]/",
+          "http://[::1.2.3]/", "http://[::01.2.3.4]/", "http://[g::1]/", "http://[fe80::1%25en0]/",
+          "http://[v.x]/", "http://[v7.]/", "http://[::1]]/"}) {
         TUri uri;
         uri.Path = u"stale";
         EXPECT_FALSE(uri.Parse(Utf8ToUtf16(text))) << text;
@@ -136,6 +151,12 @@ const TResolveCase kResolveCases[] = {
     {"http://h", "x.html", "http://h/x.html"},
     {"http://h/a/b/", "http://host_name/x", nullptr},
     {"http://host_name/a/", "x.html", nullptr},
+    // against an IPv6 host
+    {"http://[::1]:8080/a/page.html", "../x.html", "http://[::1]:8080/x.html"},
+    {"http://[::1]:8080/a/page.html", "?q", "http://[::1]:8080/a/?q"},
+    {"http://[::1]:8080/a/page.html", "//[2001:db8::2]/y", "http://[2001:db8::2]/y"},
+    {"http://[::1]/", "http://[::1]:81/z", "http://[::1]:81/z"},
+    {"http://[::1]:8080/a/", "//[::1/y", nullptr},
 };
 INSTANTIATE_TEST_SUITE_P(Cases, UriResolve, ::testing::ValuesIn(kResolveCases));
 

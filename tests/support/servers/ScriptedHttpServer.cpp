@@ -8,19 +8,26 @@
 
 #include <memory>
 
-ScriptedHttpServer::ScriptedHttpServer() : m_server(new QTcpServer(this)) {
-    m_server->listen(QHostAddress::LocalHost, 0);
+ScriptedHttpServer::ScriptedHttpServer(Loopback loopback)
+    : m_server(new QTcpServer(this)), m_loopback(loopback) {
+    m_server->listen(
+        loopback == Loopback::IPv6 ? QHostAddress::LocalHostIPv6 : QHostAddress::LocalHost, 0);
     connect(m_server, &QTcpServer::newConnection, this, &ScriptedHttpServer::OnNewConnection);
 }
 
 ScriptedHttpServer::~ScriptedHttpServer() = default;
+
+bool ScriptedHttpServer::Listening() const {
+    return m_server->isListening();
+}
 
 quint16 ScriptedHttpServer::Port() const {
     return m_server->serverPort();
 }
 
 std::string ScriptedHttpServer::Url(const std::string& path) const {
-    return "http://127.0.0.1:" + std::to_string(Port()) + path;
+    const char* host = m_loopback == Loopback::IPv6 ? "[::1]" : "127.0.0.1";
+    return "http://" + std::string(host) + ":" + std::to_string(Port()) + path;
 }
 
 void ScriptedHttpServer::Script(const std::string& target, std::vector<Reply> replies) {

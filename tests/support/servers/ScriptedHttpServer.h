@@ -1,8 +1,8 @@
 #pragma once
 
-// A small HTTP server inside the test process, on 127.0.0.1 and a free
-// port, answering each request target with bytes the test scripts. It keeps
-// connections open between requests unless a reply says otherwise.
+// A small HTTP server inside the test process, on 127.0.0.1 (or ::1) and a
+// free port, answering each request target with bytes the test scripts. It
+// keeps connections open between requests unless a reply says otherwise.
 
 #include <QByteArray>
 #include <QObject>
@@ -26,10 +26,16 @@ class ScriptedHttpServer : public QObject {
         bool endless = false;    // after the bytes, send filler until the client goes
     };
 
-    ScriptedHttpServer();
+    // The loopback address the server listens on.
+    enum class Loopback { IPv4, IPv6 };
+
+    explicit ScriptedHttpServer(Loopback loopback = Loopback::IPv4);
     ~ScriptedHttpServer() override;
 
+    // False when the address could not be listened on (no IPv6 here).
+    bool Listening() const;
     quint16 Port() const;
+    // "http://127.0.0.1:port/path", or "http://[::1]:port/path".
     std::string Url(const std::string& path) const;
 
     // Replies by request target ("/page" or, through a proxy, the whole
@@ -46,6 +52,7 @@ class ScriptedHttpServer : public QObject {
     void Answer(QTcpSocket* sock, const Reply& reply);
 
     QTcpServer* m_server;
+    Loopback m_loopback;
     std::map<std::string, std::deque<Reply>> m_script;
     std::map<QTcpSocket*, QByteArray> m_pending;
 };
