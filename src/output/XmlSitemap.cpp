@@ -4,6 +4,7 @@
 #include "DateStamp.h"
 #include "FileRoutines.h"
 #include "LargeBuffers.h"
+#include "LocalScan.h"
 #include "TextRoutines.h"
 
 #include <QByteArray>
@@ -146,9 +147,10 @@ std::string fileHeader(const SitemapFormat& format, const char* element, const c
 }
 } // namespace
 
-void WriteSitemapUrlsets(const TSiteTree& tree, const SitemapFormat& format,
-                         const SitemapLimits& limits, const std::function<void(int)>& beginPart,
-                         const std::function<void(std::string_view)>& sink) {
+std::size_t WriteSitemapUrlsets(const TSiteTree& tree, const SitemapFormat& format,
+                                const SitemapLimits& limits,
+                                const std::function<void(int)>& beginPart,
+                                const std::function<void(std::string_view)>& sink) {
     // Items are gathered in a buffer that goes to the sink whenever it holds
     // about a megabyte, so a sitemap of a million addresses is never held
     // whole in memory.
@@ -226,10 +228,20 @@ void WriteSitemapUrlsets(const TSiteTree& tree, const SitemapFormat& format,
     constexpr std::size_t kAhead = 16;
     std::vector<Pending> pending;
     pending.reserve(kAhead);
+    // An address whose loc text is longer than the protocol allows would
+    // make the whole file invalid: it is left out and counted. The crawl
+    // and the scan leave such addresses out already; an item edited by
+    // hand may still hold one.
+    std::size_t leftOut = 0;
     auto writePending = [&] {
-        for (const Pending& p : pending)
-            if (seen.insert(p.key, p.hash))
+        for (const Pending& p : pending) {
+            if (!seen.insert(p.key, p.hash))
+                continue;
+            if (FitsSitemapLoc(p.data->LinkURL))
                 writeItem(*p.data);
+            else
+                ++leftOut;
+        }
         pending.clear();
     };
     const TSiteTree::Node* first = tree.firstItem();
@@ -249,14 +261,15 @@ void WriteSitemapUrlsets(const TSiteTree& tree, const SitemapFormat& format,
     writePending();
     out += footer;
     sink(out);
+    return leftOut;
 }
 
-void WriteGoogleSiteMapBytes(const TSiteTree& tree,
-                             const std::function<void(std::string_view)>& sink,
-                             const SitemapFormat& format) {
+std::size_t WriteGoogleSiteMapBytes(const TSiteTree& tree,
+                                    const std::function<void(std::string_view)>& sink,
+                                    const SitemapFormat& format) {
     SitemapLimits unlimited{std::numeric_limits<std::size_t>::max(),
                             std::numeric_limits<std::size_t>::max()};
-    WriteSitemapUrlsets(tree, format, unlimited, {}, sink);
+    return WriteSitemapUrlsets(tree, format, unlimited, {}, sink);
 }
 
 std::string BuildGoogleSiteMap(const TSiteTree& tree, const SitemapFormat& format) {
@@ -336,7 +349,7 @@ SitemapWriter::SitemapWriter(const TMapProfile& profile, SitemapLimits limits)
 SitemapWriter::~SitemapWriter() = default;
 
 void SitemapWriter::write(const TSiteTree& tree, const std::function<void()>& check) {
-    WriteSitemapUrlsets(
+    leftOut_ = WriteSitemapUrlsets(
         tree, format_, limits_,
         [&](int part) {
             if (part > 0)

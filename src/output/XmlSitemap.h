@@ -43,13 +43,17 @@ std::string PriorityText(double priority);
 
 // The bytes of the urlset files for the tree, each within the limits:
 // beginPart(n) announces file n (0, 1, ...), sink takes the bytes in order.
-void WriteSitemapUrlsets(const TSiteTree& tree, const SitemapFormat& format,
-                         const SitemapLimits& limits, const std::function<void(int)>& beginPart,
-                         const std::function<void(std::string_view)>& sink);
-// The bytes of one file for the whole tree, handed to sink piece by piece.
-void WriteGoogleSiteMapBytes(const TSiteTree& tree,
-                             const std::function<void(std::string_view)>& sink,
-                             const SitemapFormat& format);
+// An address whose loc text would be longer than the protocol allows
+// (FitsSitemapLoc) is left out; returns how many were.
+std::size_t WriteSitemapUrlsets(const TSiteTree& tree, const SitemapFormat& format,
+                                const SitemapLimits& limits,
+                                const std::function<void(int)>& beginPart,
+                                const std::function<void(std::string_view)>& sink);
+// The bytes of one file for the whole tree, handed to sink piece by piece;
+// returns how many addresses were left out for their length.
+std::size_t WriteGoogleSiteMapBytes(const TSiteTree& tree,
+                                    const std::function<void(std::string_view)>& sink,
+                                    const SitemapFormat& format);
 std::string BuildGoogleSiteMap(const TSiteTree& tree, const SitemapFormat& format);
 // A sitemap index listing the addresses of the sitemap files.
 std::string SitemapIndexText(const SitemapFormat& format, const std::vector<std::string>& addresses,
@@ -71,6 +75,8 @@ class SitemapWriter {
     ~SitemapWriter();
     // check is called before each piece is written (it may throw to stop).
     void write(const TSiteTree& tree, const std::function<void()>& check = {});
+    // How many addresses the last write left out for their length.
+    std::size_t leftOut() const { return leftOut_; }
     // The numbered files (when there are several), then the chosen file. A
     // numbered file beyond the count that an earlier run left is removed.
     // Returns every file written, the chosen one last.
@@ -83,6 +89,7 @@ class SitemapWriter {
     SitemapLimits limits_;
     std::string base_;
     std::vector<std::unique_ptr<AtomicFileWriter>> parts_;
+    std::size_t leftOut_ = 0;
 };
 
 // Writes the sitemap when the profile asks for one and names a website; sets

@@ -83,10 +83,17 @@ void TLocalScan::ffSearchFound(const std::string& folder, const TFileInfo& info)
     if (MatchesFileTypes(path, profile_.FileTypes())) {
         reporter_.logLine("  " + path);
         if (!isExcluded(path)) {
-            std::optional<std::time_t> mtime = EntryTime(info);
-            AddLocalItem(path, false, mtime, info.FolderFd);
-            ++foundCount_;
-            reporter_.fileCount(foundCount_);
+            // A file whose address no sitemap can hold gets no item: the
+            // site map and the sitemap list the same pages.
+            std::string url = LocalURL(path);
+            if (!FitsSitemapLoc(url)) {
+                reporter_.problem(LeftOutLongAddressLine(url));
+            } else {
+                std::optional<std::time_t> mtime = EntryTime(info);
+                AddLocalItem(path, false, mtime, info.FolderFd, std::move(url));
+                ++foundCount_;
+                reporter_.fileCount(foundCount_);
+            }
         }
     }
     reporter_.letEventsRun();
@@ -104,7 +111,8 @@ bool TLocalScan::isExcluded(const std::string& path) const {
 }
 
 TSiteTree::Node* TLocalScan::AddLocalItem(const std::string& path, bool isFolder,
-                                          std::optional<std::time_t> mtime, int folderFd) {
+                                          std::optional<std::time_t> mtime, int folderFd,
+                                          std::optional<std::string> url) {
     TDataRec r;
     r.FilePath = path;
     r.IsFolder = isFolder;
@@ -124,7 +132,7 @@ TSiteTree::Node* TLocalScan::AddLocalItem(const std::string& path, bool isFolder
     } else {
         r.LinkText = PageTitle(path, folderFd);
         parentKey = ExtractFilePath(path);
-        r.LinkURL = LocalURL(path);
+        r.LinkURL = url ? std::move(*url) : LocalURL(path);
         r.LastMod = W3CDateTime(mtime ? *mtime : FileTime(path));
         r.LastModKnown = true;
         icon = MatchesFileTypes(path, kImageTypes) ? iconImage : iconPage;
@@ -198,6 +206,36 @@ std::string TLocalScan::LocalURL(const std::string& path) const {
 TSiteTree::Node* TLocalScan::FindFolderItem(const std::string& key) const {
     auto it = folderItems_.find(key);
     return it == folderItems_.end() ? nullptr : it->second;
+}
+
+bool FitsSitemapLoc(std::string_view address) {
+    // Escaping makes at most six characters of one byte ("'" is "&apos;")
+    // and never fewer than one: most addresses are settled by their length.
+    if (address.size() > kMaxSitemapLocLength)
+        return false;
+    if (address.size() * 6 <= kMaxSitemapLocLength)
+        return true;
+    std::string loc;
+    AppendURLForXML(loc, address);
+    return loc.size() <= kMaxSitemapLocLength;
+}
+
+std::string LeftOutLongAddressLine(std::string_view address) {
+    constexpr std::size_t kShown = 100;
+    // The end of the first kShown characters: UTF-8 continuation bytes
+    // (10xxxxxx) do not begin a character.
+    std::size_t end = 0, characters = 0;
+    while (end < address.size()) {
+        if ((static_cast<unsigned char>(address[end]) & 0xC0) != 0x80 && characters++ == kShown)
+            break;
+        ++end;
+    }
+    static_assert(kMaxSitemapLocLength == 2048, "the line names the limit");
+    std::string line = "Left out (address longer than 2,048 characters): ";
+    line += address.substr(0, end);
+    if (end < address.size())
+        line += "\xE2\x80\xA6"; // "…"
+    return line;
 }
 
 void RemoveEmptyFolders(TSiteTree& tree) {

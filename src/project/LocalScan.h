@@ -6,8 +6,10 @@
 #include "MapProfile.h"
 #include "SiteTree.h"
 
+#include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -43,10 +45,11 @@ class TLocalScan {
     void Stop() { finder_.Stop(); }
 
     // mtime: the file's modification time when the walk already read it;
-    // folderFd: the file's folder, open, or -1.
+    // folderFd: the file's folder, open, or -1; url: the file's address
+    // when already made (LocalURL(path)).
     TSiteTree::Node* AddLocalItem(const std::string& path, bool isFolder,
                                   std::optional<std::time_t> mtime = std::nullopt,
-                                  int folderFd = -1);
+                                  int folderFd = -1, std::optional<std::string> url = std::nullopt);
     // The folder's index page (index.html, index.htm, welcome.html, index.php,
     // index.asp, the first that exists), or empty; looked for relative to
     // folderFd when it is open.
@@ -77,6 +80,17 @@ class TLocalScan {
     // precedes every item of its files in tree order.
     std::unordered_map<std::string, TSiteTree::Node*> folderItems_;
 };
+
+// The longest <loc> text a sitemap takes, in characters, as the sitemap
+// writer writes it (percent-encoded and XML-escaped).
+inline constexpr std::size_t kMaxSitemapLocLength = 2048;
+// Whether the address's <loc> text, as EncodeURLForXML makes it for the
+// sitemap writer, is no longer than kMaxSitemapLocLength. The scan, the
+// crawl and the writer all leave out an address that does not fit.
+bool FitsSitemapLoc(std::string_view address);
+// The log line of an address left out for its length: its first 100
+// characters (not bytes: a character is never cut), then "…" for the rest.
+std::string LeftOutLongAddressLine(std::string_view address);
 
 // Deletes, in one pass from the last item to the first, every folder item that
 // has no children, so folders holding only empty folders go too.

@@ -176,6 +176,29 @@ TEST_F(Unattended, OddNamesAndTitlesGiveTheirOwnAddressesAndNoMarkup) {
     EXPECT_EQ(page.find('\x01'), std::string::npos);
 }
 
+TEST_F(Unattended, AFileWhoseAddressNoSitemapCanHoldIsLeftOutAndTheSitemapStaysValid) {
+    // A path of some 600 bytes whose loc is longer than 2,048 characters:
+    // "'" is "&apos;" there.
+    const std::string deep = site + std::string(250, 'd') + "/" + std::string(250, '\'') + "/";
+    fs::create_directories(deep);
+    WriteFileText("<title>Deep</title>", deep + std::string(100, '\'') + ".html");
+    profile.setOutputFileName(site + "sitemap.html");
+    RunResult r = runProfile();
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("Left out (address longer than 2,048 characters): "
+                         "http://www.example.com/" +
+                         std::string(77, 'd')),
+              std::string::npos)
+        << r.err;
+    const std::string xml = ReadFileText(site + "sitemap.xml");
+    EXPECT_EQ(xml.find(std::string(250, 'd')), std::string::npos);
+    EXPECT_NE(xml.find("<loc>http://www.example.com/docs/guide.html</loc>"), std::string::npos);
+    EXPECT_EQ(
+        QProcess::execute("xmllint", {"--noout", "--schema", TESSALY_TEST_DATA "/sitemap-0.9.xsd",
+                                      QString::fromStdString(site + "sitemap.xml")}),
+        0);
+}
+
 TEST_F(Unattended, AnUnreadableFolderIsReportedAndTheRunStillSucceeds) {
     fs::create_directories(site + "locked");
     WriteFileText("<title>Hidden</title>", site + "locked/page.html");

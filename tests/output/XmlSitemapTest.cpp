@@ -279,6 +279,32 @@ TEST(XmlSitemap, AFileFullBySizeIsClosedBeforeItsCount) {
     EXPECT_GT(ReadFileText(files[0]).size(), 50u * 1024 * 1024 - 2000);
 }
 
+TEST(XmlSitemap, AnAddressLongerThanALocMayBeIsLeftOutAndCounted) {
+    // Items edited by hand may hold any address. Its loc text, escaped as
+    // written, decides: "'" is "&apos;", six characters.
+    QTemporaryDir dir;
+    TMapProfile p;
+    p.setWebsite("http://www.example.com/");
+    p.setOutputFileName(dir.filePath("sitemap.html").toStdString());
+    const std::string base = "http://www.example.com/";
+    const std::string fits = base + std::string(2048 - base.size(), 'a');
+    const std::string over = base + std::string(2049 - base.size(), 'a');
+    const std::string quotes = base + std::string(340, '\'');
+    TSiteTree t;
+    auto* home = t.addItem(nullptr, rec(base), iconFolder);
+    for (const std::string& address : {fits, over, quotes, over})
+        t.addItem(home, rec(address), iconPage);
+    SitemapWriter writer(p);
+    writer.write(t);
+    EXPECT_EQ(writer.leftOut(), 2u); // each address once
+    const std::vector<std::string> files = writer.commit();
+    ASSERT_EQ(files.size(), 1u);
+    const std::string xml = ReadFileText(files[0]);
+    EXPECT_NE(xml.find("<loc>" + fits + "</loc>"), std::string::npos);
+    EXPECT_EQ(count(xml, "<url>"), 2u);
+    EXPECT_EQ(xmllint("sitemap-0.9.xsd", files[0]), 0);
+}
+
 TEST(XmlSitemap, TheIndexNamesTheFilesWhereTheSitemapIsServed) {
     struct Case {
         const char* what;

@@ -3,6 +3,7 @@
 #include "Clock.h"
 #include "DateStamp.h"
 #include "FetchRoutines.h"
+#include "LocalScan.h"
 #include "SpiderReporter.h"
 #include "TextRoutines.h"
 #include "UnicodeText.h"
@@ -16,6 +17,12 @@ namespace tessaly {
 namespace {
 
 std::u16string HostOf(std::string_view address) {
+    // Only the scheme and the authority decide the host: the path, query
+    // and fragment of "scheme://authority/..." (a link may run to
+    // megabytes) are not converted and parsed.
+    if (const size_t scheme = address.find("://");
+        scheme != std::string_view::npos && address.find_first_of("/?#") == scheme + 1)
+        address = address.substr(0, address.find_first_of("/?#", scheme + 3));
     html::TUri uri;
     uri.Parse(html::Utf8ToUtf16(address));
     return uri.Host.Value;
@@ -164,8 +171,28 @@ void TSpider::QueuePageLinks(const std::string& foundOn) {
         const auto& [full, bare] = m_Current->Link(i);
         if (bare.size() <= 1)
             continue;
+        // A page whose address no sitemap can hold is not fetched: it could
+        // get no item. The address its item would carry is the link's fetch
+        // form; escaping makes at most six characters of a byte, so short
+        // links are settled without making it. Only a link the crawl would
+        // have followed is logged.
+        if (full.size() * 6 > kMaxSitemapLocLength) {
+            const std::string fetchForm = EncodeURLForFetch(full);
+            if (!FitsSitemapLoc(fetchForm)) {
+                if (OnStartHost(full) && BeginsWithHttp(full))
+                    LogLeftOut(fetchForm);
+                continue;
+            }
+        }
         m_Queue.QueueURL(full, bare, foundOn);
     }
+}
+
+void TSpider::LogLeftOut(std::string_view address) {
+    // A hash of each address logged stands for it: a page may repeat a
+    // megabyte-long link, and many pages may carry it.
+    if (m_LeftOut.insert(std::hash<std::string_view>()(address)).second)
+        m_Reporter.logLine(LeftOutLongAddressLine(address));
 }
 
 void TSpider::AfterEntry(TFileFetcher* prefetched) {
@@ -183,6 +210,7 @@ void TSpider::RunSpider(const std::string& startAddress) {
     ClearSpiderLists();
     m_Ahead.Reset();
     m_RedirectTargets.clear();
+    m_LeftOut.clear();
     m_StartPageError.clear();
     m_Placement.IndexTree();
     // Credentials in the start address are sent to the site and never
@@ -228,6 +256,16 @@ void TSpider::RunSpider(const std::string& startAddress) {
         m_Reporter.letEventsRun();
         m_Queue.AddVisited(taken);
         const std::string fetchForm = EncodeURLForFetch(taken);
+        // Links too long for a sitemap are never queued; a start address
+        // that long ends the crawl before its fetch.
+        if (!FitsSitemapLoc(fetchForm)) {
+            LogLeftOut(fetchForm);
+            if (startPage) {
+                m_StartPageError = LeftOutLongAddressLine(fetchForm);
+                m_SpiderRunning = false;
+            }
+            continue;
+        }
         // The page's fetcher: the one that fetched it ahead, or the crawl's own.
         TFileFetcher& fetcher = m_Prefetched ? *m_Prefetched : *m_Fetcher;
         m_Current = &fetcher;
@@ -253,6 +291,14 @@ void TSpider::RunSpider(const std::string& startAddress) {
             if (!failure.empty()) {
                 m_StartPageError = "Cannot fetch " + fetchForm + ": " + failure;
                 m_Reporter.logLine(m_StartPageError);
+            }
+            // A start page that moved to an address no sitemap can hold
+            // leaves the site without its first item: the crawl ends.
+            if (!FitsSitemapLoc(page)) {
+                LogLeftOut(page);
+                m_StartPageError = LeftOutLongAddressLine(page);
+                m_SpiderRunning = false;
+                continue;
             }
             // A start page that moved to another host takes the site with it.
             if (fetcher.Redirected) {
@@ -286,6 +332,12 @@ void TSpider::RunSpider(const std::string& startAddress) {
         const std::string segment = LastURLSegment(page);
         if (segment.find('.') != std::string::npos && !MatchesFileTypes(segment, fileTypes))
             continue;
+        // A page redirected to an address no sitemap can hold gets no item;
+        // its links are queued as any page's.
+        if (!FitsSitemapLoc(page)) {
+            LogLeftOut(page);
+            continue;
+        }
         m_Reporter.logLine(page);
         const std::string title = fetcher.Title.empty() ? page : TitleAsHtml(fetcher.Title);
         MarkDateKnown(m_Placement.AddSpiderItem(page, title, fetcher.HasTitle, PageStamp()));

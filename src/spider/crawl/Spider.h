@@ -12,8 +12,10 @@
 #include "SpiderQueue.h"
 #include "SpiderTree.h"
 
+#include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -74,7 +76,11 @@ class TSpider {
     std::string PageStamp();
     // Marks the item's stamp as the page's own date when the server sent one.
     void MarkDateKnown(TSiteTree::Node* item);
+    // Queues the fetched page's links; a link whose address no sitemap
+    // can hold (FitsSitemapLoc) is left out, and logged.
     void QueuePageLinks(const std::string& foundOn);
+    // Logs an address left out for its length, once per crawl.
+    void LogLeftOut(std::string_view address);
     bool OnStartHost(std::string_view address) const;
     // The crawl will fetch the entry when it reaches it (the start page
     // having been fetched).
@@ -104,6 +110,8 @@ class TSpider {
     // Addresses pages were redirected to (fetch form); reached again, such a
     // page gets no second item.
     std::unordered_set<std::string> m_RedirectTargets;
+    // Hashes of the addresses logged as left out for their length.
+    std::unordered_set<std::size_t> m_LeftOut;
     // The last page stamp made, and the date it was made of.
     std::string m_Stamp;
     TDateTime m_StampOf = 0;
