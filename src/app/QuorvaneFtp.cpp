@@ -33,7 +33,17 @@ std::optional<std::string> TQuorvaneFTP::ShowServerDialog(QWidget* parent) {
 
 bool TQuorvaneFTP::UploadFiles(QWidget* parent, const std::vector<std::string>& files,
                                const std::string& remoteDir, bool unattended) {
-    SelectedServer = store_.LoadServerData(SelectedServerName);
+    // A store or key file that cannot be used is named with what is wrong
+    // with it, not taken for a missing site or a password never saved.
+    std::string storeError;
+    SelectedServer = store_.LoadServerData(SelectedServerName, &storeError);
+    if (!storeError.empty()) {
+        if (unattended)
+            std::fprintf(stderr, "Upload: %s\n", storeError.c_str());
+        else
+            messageDlg(storeError, "Error", PromptIcon::Error, Ok);
+        return false;
+    }
     if (SelectedServer.HostName.empty()) {
         if (unattended)
             std::fprintf(stderr, "Upload: the site \"%s\" does not exist or has no host name\n",

@@ -128,6 +128,7 @@ TEST(ProfileFile, EveryPropertyRoundTrips) {
     p.setSitemapProtocol(spGoogle084);
     p.setLastModWhenKnown(false);
     p.setSitemapAddress("http://cdn.example.com/maps/sitemap.xml");
+    p.setUserAgent("ExampleBot/2.0 (+https://example.com/bot)");
 
     TMapProfile q;
     ProfileFromBytes(ProfileToBytes(p), q);
@@ -144,14 +145,16 @@ TEST(ProfileFile, EveryPropertyRoundTrips) {
     EXPECT_EQ(q.SitemapProtocol(), spGoogle084);
     EXPECT_FALSE(q.LastModWhenKnown());
     EXPECT_EQ(q.SitemapAddress(), "http://cdn.example.com/maps/sitemap.xml");
+    EXPECT_EQ(q.UserAgent(), "ExampleBot/2.0 (+https://example.com/bot)");
     // The sitemap settings are written only when they are not the defaults,
     // so a profile that keeps them is what older programs write and read.
     TMapProfile defaults = p;
     defaults.setSitemapProtocol(spSitemaps09);
     defaults.setLastModWhenKnown(true);
     defaults.setSitemapAddress({});
+    defaults.setUserAgent({});
     const std::string bytes = ProfileToBytes(defaults);
-    for (const char* name : {"SitemapProtocol", "LastModWhenKnown", "SitemapAddress"})
+    for (const char* name : {"SitemapProtocol", "LastModWhenKnown", "SitemapAddress", "UserAgent"})
         EXPECT_EQ(bytes.find(name), std::string::npos) << name;
 }
 
