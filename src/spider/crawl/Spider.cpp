@@ -220,6 +220,8 @@ void TSpider::RunSpider(const std::string& startAddress) {
     // Every fetch of this crawl, the pages fetched ahead included, shares
     // one cookie jar.
     m_Fetcher->CookieJar = std::make_shared<THttpCookieJar>();
+    // Every request names the crawler: the profile's agent text, or ours.
+    m_Fetcher->Agent = m_Profile.UserAgent().empty() ? TessalyAgent() : m_Profile.UserAgent();
     m_StartHost = HostOf(start);
     QueueURL(start, start, {});
     // 3
