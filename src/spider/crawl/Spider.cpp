@@ -88,6 +88,11 @@ TSpider::TSpider(const TMapProfile& profile, TSiteTree& tree,
       m_Fetcher(std::make_unique<TFileFetcher>()),
       m_Placement(tree, profile, ignoreFolders, ignoreFiles, reporter) {
     m_Fetcher->LinkTypes = SpiderLinkTypes;
+    // A redirect is followed only to an address the crawl has not asked for
+    // yet, and claims it: no address is requested twice.
+    m_Fetcher->RedirectFilter = [claimed = m_Claimed](const std::string& url) {
+        return claimed->Claim(url);
+    };
     m_Ahead.SetDepth(DefaultFetchAhead);
 }
 
@@ -200,7 +205,7 @@ void TSpider::AfterEntry(TFileFetcher* prefetched) {
     m_Current = nullptr;
     if (m_SpiderRunning && m_TakenCount > 0)
         m_Ahead.Fill(m_Queue, *m_Fetcher, [this](std::string_view full, std::string_view bare) {
-            return WillFetch(full, bare);
+            return WillFetch(full, bare) && m_Claimed->Claim(EncodeURLForFetch(full));
         });
 }
 
@@ -210,6 +215,7 @@ void TSpider::RunSpider(const std::string& startAddress) {
     ClearSpiderLists();
     m_Ahead.Reset();
     m_RedirectTargets.clear();
+    m_Claimed->Clear();
     m_LeftOut.clear();
     m_StartPageError.clear();
     m_Placement.IndexTree();
@@ -268,6 +274,10 @@ void TSpider::RunSpider(const std::string& startAddress) {
             }
             continue;
         }
+        // An address the crawl asked for already (a redirect of another page
+        // led there) is not asked for again; that page has its item.
+        if (!m_Prefetched && !m_Claimed->Claim(fetchForm))
+            continue;
         // The page's fetcher: the one that fetched it ahead, or the crawl's own.
         TFileFetcher& fetcher = m_Prefetched ? *m_Prefetched : *m_Fetcher;
         m_Current = &fetcher;
@@ -288,6 +298,11 @@ void TSpider::RunSpider(const std::string& startAddress) {
 
         // The page is what was served: its final address after redirects.
         const std::string& page = fetcher.FinalURL.empty() ? fetchForm : fetcher.FinalURL;
+        // A redirect to an address the crawl asked for already was not
+        // followed: that address has, or will have, its own item. One back
+        // to the page itself is a loop, and fails as one.
+        if (!fetcher.HeldRedirect.empty() && fetcher.HeldRedirect != fetchForm && !startPage)
+            continue;
         const std::string failure = FailureText();
         if (startPage) {
             if (!failure.empty()) {

@@ -5,6 +5,7 @@
 // host, and turns every fetched page into an item under folder items that
 // mirror its address's path. It runs on the user-interface thread and keeps
 // the window alive by letting events run; Cancel ends it.
+#include "ClaimedAddresses.h"
 #include "FetchAhead.h"
 #include "FileFetcher.h"
 #include "MapProfile.h"
@@ -110,6 +111,8 @@ class TSpider {
     // Addresses pages were redirected to (fetch form); reached again, such a
     // page gets no second item.
     std::unordered_set<std::string> m_RedirectTargets;
+    // What the crawl has asked for, shared with the engine's thread.
+    std::shared_ptr<TClaimedAddresses> m_Claimed = std::make_shared<TClaimedAddresses>();
     // Hashes of the addresses logged as left out for their length.
     std::unordered_set<std::size_t> m_LeftOut;
     // The last page stamp made, and the date it was made of.

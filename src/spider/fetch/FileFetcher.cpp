@@ -110,8 +110,13 @@ void TFileFetcher::WireClient() {
         ReportStatus("Successfully Downloaded File: " + std::to_string(fileSize) + " bytes.");
         EndWait();
     };
-    c.OnDoneInterrupted = [this](TCustomHttpClient*) {
+    c.OnDoneInterrupted = [this](TCustomHttpClient* client) {
         TakeHeaderInfo();
+        if (!client->HeldRedirect().empty()) {
+            HeldRedirect = client->HeldRedirect();
+            Response = client->HTTPStatus();
+            ReportStatus("Redirect not followed: " + HeldRedirect);
+        }
         ReportStatus("Done, but Interrupted.");
         EndWait();
     };
@@ -234,6 +239,7 @@ void TFileFetcher::ResetPage() {
     FinalURL.clear();
     Redirected = false;
     FailureReason.clear();
+    HeldRedirect.clear();
     m_PageLinks.clear();
     m_FollowedLinks.clear();
     m_LinkText.clear();
@@ -349,6 +355,7 @@ void TFileFetcher::PrepareFetch(const std::string& address) {
     if (!CookieJar)
         CookieJar = std::make_shared<THttpCookieJar>();
     c.SetCookieJar(CookieJar);
+    c.RedirectFilter = RedirectFilter;
     c.SetUsername(UserName);
     c.SetPassword(Password);
     // Whether a body is wanted is decided on the engine's thread, from
@@ -422,6 +429,7 @@ void TFileFetcher::CopySettings(const TFileFetcher& from) {
     ReceiveTimeout = from.ReceiveTimeout;
     Deadline = from.Deadline;
     CookieJar = from.CookieJar;
+    RedirectFilter = from.RedirectFilter;
     MaxPageSize = from.MaxPageSize;
 }
 

@@ -85,6 +85,14 @@ class TFileFetcher {
     // lost during a successful download).
     int Response = -1;
     std::string RedirectedURL;
+    // Decides, on the HTTP engine's thread, whether a redirect to an
+    // address is followed (see THttpClient::RedirectFilter); none follows
+    // every one.
+    std::function<bool(const std::string& url)> RedirectFilter;
+    // The redirect target RedirectFilter refused in the last fetch: the
+    // fetch ended at the redirect, Response holding its status. Empty when
+    // none was refused.
+    std::string HeldRedirect;
     // Why the last fetch got no answer, where that matters to the user (a
     // certificate refused); empty otherwise.
     std::string FailureReason;

@@ -56,6 +56,11 @@ const std::string& TCustomHttpClient::FailureText() const {
     return m_Transfer ? m_Transfer->FailureText : none;
 }
 
+const std::string& TCustomHttpClient::HeldRedirect() const {
+    static const std::string none;
+    return m_Transfer ? m_Transfer->HeldRedirect : none;
+}
+
 int TCustomHttpClient::HTTPStatus() const {
     return m_Transfer ? m_Transfer->HTTPStatus.load() : -1;
 }

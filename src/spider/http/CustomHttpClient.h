@@ -149,6 +149,15 @@ class TCustomHttpClient : public TLoginComponent {
     // without a trip to the user-interface thread: the header's values are
     // kept in HeaderInfo, which the outcome events can read.
     THttpClientHeaderFilter HeaderFilter;
+    // Decides on the engine's thread whether a redirect to an address is
+    // followed; without one, every redirect is (up to MaxRedirects). A
+    // refused one ends the transfer with OnDoneInterrupted, HTTPStatus the
+    // redirect's status and HeldRedirect its target. It must touch nothing
+    // but what it holds itself, or guard it.
+    std::function<bool(const std::string& url)> RedirectFilter;
+    // The redirect target the last transfer's RedirectFilter refused; empty
+    // when none was.
+    const std::string& HeldRedirect() const;
 
   private:
     friend class THttpTransfer;

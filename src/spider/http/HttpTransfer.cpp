@@ -74,6 +74,7 @@ THttpTransfer::THttpTransfer(TCustomHttpClient& client, THttpEngine& engine)
       m_HasProxyAuthentication(bool(client.OnProxyAuthenticationRequest)),
       m_HasRedirected(bool(client.OnRedirected)) {
     HeaderFilter = client.HeaderFilter;
+    RedirectFilter = client.RedirectFilter;
     CookieJar = client.m_CookieJar;
 }
 
@@ -339,6 +340,19 @@ bool THttpTransfer::EndOfHeaderBlock() {
     if (status >= 300 && status < 400 && !location.empty() &&
         !InSet(InternetOptions, ioNoAutoRedirect) &&
         m_Redirects < TCustomHttpClient::MaxRedirects) {
+        if (RedirectFilter) {
+            std::string target = ResolveRedirect(location);
+            if (!RedirectFilter(target)) {
+                // Not followed: the transfer ends here, holding the target,
+                // as one whose header handler cleared ContinueDownload.
+                m_FinalSeen = true;
+                HTTPStatus = status;
+                HeldRedirect = std::move(target);
+                ContinueDownload = false;
+                m_Next = TNext::Interrupted;
+                return false;
+            }
+        }
         // libcurl follows this one; its body is not ours.
         ++m_Redirects;
         if (m_HasRedirected) {

@@ -95,6 +95,9 @@ class THttpTransfer : public THttpEngineJob {
     // TransferFailureText); empty otherwise.
     std::string FailureText;
     THttpClientHeaderFilter HeaderFilter;
+    std::function<bool(const std::string& url)> RedirectFilter;
+    // The redirect target the filter refused; the transfer ended there.
+    std::string HeldRedirect;
 
   private:
     enum class TNext { Nothing, SendAgain, AskWhole, AskedWhole, Body, NoTarget, Interrupted };

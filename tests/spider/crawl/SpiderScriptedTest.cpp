@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <map>
+
 using namespace tessaly;
 using namespace tessaly::test;
 using R = ScriptedHttpServer;
@@ -192,5 +194,42 @@ TEST_F(SpiderScripted, EveryRequestNamesTheCrawlerAsTheProfileSays) {
             EXPECT_TRUE(
                 head.contains("\r\nUser-Agent: " + QByteArray::fromStdString(c.sent) + "\r\n"))
                 << head.toStdString();
+    }
+}
+
+TEST_F(SpiderScripted, EachAddressIsRequestedOnce) {
+    // A start page that redirects, a redirect whose target is linked too (both
+    // fetched ahead together), and a redirect to the page itself.
+    server.Script("/", {R::Plain(HttpReply("302 Found", "Location: /home.html\r\n", ""))});
+    server.Script("/home.html", {R::Plain(Page("<title>Home</title><a href=\"old.html\">o</a>"
+                                               "<a href=\"new.html\">n</a><a href=\"/\">r</a>"
+                                               "<a href=\"home.html\">h</a>"
+                                               "<a href=\"self.html\">s</a>"))});
+    server.Script("/old.html", {R::Plain(HttpReply("301 Moved", "Location: /new.html\r\n", ""))});
+    server.Script("/new.html", {R::Plain(Page("<title>New</title><a href=\"old.html\">o</a>"))});
+    server.Script("/self.html", {R::Plain(HttpReply("302 Found", "Location: /self.html\r\n", ""))});
+    for (const int ahead : {0, 8}) {
+        SCOPED_TRACE(ahead);
+        spider.SetFetchAhead(ahead);
+        server.requests.clear();
+        reporter.log.clear();
+        tree.clear();
+        Crawl();
+        std::map<std::string, int> asked;
+        for (const QByteArray& head : server.requests)
+            ++asked[head.split(' ').value(1).toStdString()];
+        EXPECT_EQ(asked, (std::map<std::string, int>{{"/", 1},
+                                                     {"/home.html", 1},
+                                                     {"/old.html", 1},
+                                                     {"/new.html", 1},
+                                                     {"/self.html", 1}}));
+        EXPECT_EQ(Dump(), "[0] Home | P/home.html | P/home.html | folder | " + N +
+                              "\n"
+                              "  [1] New | P/new.html | P/ | " +
+                              N + "\n");
+        std::string log;
+        for (const auto& line : reporter.log)
+            log += Replaced(line, server.Url("/"), "P/") + "\n";
+        EXPECT_EQ(log, "P/new.html\nCannot fetch P/self.html: HTTP 302 Found\n");
     }
 }
