@@ -1,5 +1,6 @@
 #include "TextRoutines.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
@@ -111,8 +112,14 @@ struct UrlByteTable {
 
 void AppendURLForXML(std::string& out, std::string_view address) {
     static const UrlByteTable table;
-    // Runs of bytes that stand for themselves are copied in one go.
     std::size_t i = 0, n = address.size();
+    // "[" and "]" stand for themselves around an IPv6 host, in the authority
+    // of "scheme://authority/..."; anywhere else they are escaped.
+    std::size_t authorityEnd = 0;
+    if (const std::size_t scheme = address.find("://");
+        scheme != std::string_view::npos && address.find_first_of("/?#") > scheme)
+        authorityEnd = std::min(address.find_first_of("/?#", scheme + 3), n);
+    // Runs of bytes that stand for themselves are copied in one go.
     while (i < n) {
         std::size_t run = i;
         while (run < n && table.same[static_cast<unsigned char>(address[run])])
@@ -121,7 +128,10 @@ void AppendURLForXML(std::string& out, std::string_view address) {
         if (run == n)
             break;
         auto c = static_cast<unsigned char>(address[run]);
-        out.append(table.text[c], table.size[c]);
+        if ((c == '[' || c == ']') && run < authorityEnd)
+            out.push_back(static_cast<char>(c));
+        else
+            out.append(table.text[c], table.size[c]);
         i = run + 1;
     }
 }

@@ -76,6 +76,10 @@ TEST(TextRoutines, EncodeURLForXML) {
         {"http://Example.com/A-b_c.d~e*f!(g),h;i:j@k$l#m+n",
          "http://Example.com/A-b_c.d~e*f!(g),h;i:j@k$l#m+n"},
         {"{}[]|\\^`", "%7B%7D%5B%5D%7C%5C%5E%60"},
+        // Brackets stand only around an IPv6 host.
+        {"http://[::1]:8080/a[1].html?b=[2]", "http://[::1]:8080/a%5B1%5D.html?b=%5B2%5D"},
+        {"/a[1]", "/a%5B1%5D"},
+        {"/go?u=http://[::1]/", "/go?u=http://%5B::1%5D/"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(EncodeURLForXML(c.in), c.out) << c.in;

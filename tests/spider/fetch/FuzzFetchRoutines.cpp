@@ -7,6 +7,7 @@
 #include "FetchRoutines.h"
 #include "IconvReference.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -25,10 +26,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string once = EncodeURLForFetch(input);
     if (EncodeURLForFetch(once) != once)
         std::abort();
-    for (char c : once)
+    // "[" and "]" stand only as the brackets of an IPv6 host: within the
+    // authority of "scheme://authority/...".
+    const size_t scheme = once.find("://");
+    const size_t authorityEnd = scheme == std::string::npos
+                                    ? 0
+                                    : std::min(once.find_first_of("/?#", scheme + 3), once.size());
+    for (size_t i = 0; i < once.size(); ++i) {
+        const char c = once[i];
+        if ((c == '[' || c == ']') && i < authorityEnd)
+            continue;
         if (static_cast<unsigned char>(c) <= 0x20 || static_cast<unsigned char>(c) >= 0x7F ||
             std::strchr("\"<>\\^`{|}[]", c))
             std::abort();
+    }
 
     static iconv_t cd = iconv_open("UTF-32LE", "UTF-8");
     const html::TCharDecoder* utf8 = html::FindCharSet(u"Utf-8");
