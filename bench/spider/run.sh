@@ -5,7 +5,8 @@
 # and the npm sitemap-generator-cli (installed into the work folder, never
 # into the repository). Reports pages per second of each and their ratios,
 # resident memory per page, and checks that every page of the site is in the
-# crawl's sitemap.
+# crawl's sitemap, and the processor time each spends per request (user and
+# system time of the whole process over the requests nginx logged for it).
 #
 # Environment: TOOLS (folder with gen_site.py and serve.sh, the site
 # generator and nginx launcher), PAGES (default 100000), ROUNDS (default 3),
@@ -48,20 +49,27 @@ best() { sort -g | head -1; }
 ours_runs=()
 wget2_runs=()
 for round in $(seq "$rounds"); do
-    # The crawl: wall time and peak resident memory of the whole process.
-    /usr/bin/time -f "%e %M" -o "$work/ours.time" \
+    # The crawl: wall time, peak resident memory and processor time of the
+    # whole process, and the requests it made.
+    : >"$log"
+    /usr/bin/time -f "%e %M %U %S" -o "$work/ours.time" \
         "$build/bin/bench_spider" "$url" "$work/sitemap.xml" ${AHEAD:-} >"$work/ours.out"
-    ours_runs+=("$(cat "$work/ours.time")")
+    ours_runs+=("$(cat "$work/ours.time") $(wc -l <"$log")")
     rm -rf "$work/wget2" && mkdir -p "$work/wget2"
-    (cd "$work/wget2" && /usr/bin/time -f "%e %M" -o "$work/wget2.time" \
+    : >"$log"
+    (cd "$work/wget2" && /usr/bin/time -f "%e %M %U %S" -o "$work/wget2.time" \
         wget2 --spider -r -l inf --no-parent --no-robots -q "$url" || true)
-    wget2_runs+=("$(cat "$work/wget2.time")")
-    echo "round $round: crawl ${ours_runs[-1]% *} s, wget2 ${wget2_runs[-1]% *} s" >&2
+    wget2_runs+=("$(cat "$work/wget2.time") $(wc -l <"$log")")
+    echo "round $round: crawl ${ours_runs[-1]%% *} s, wget2 ${wget2_runs[-1]%% *} s" >&2
 done
 ours_s=$(printf '%s\n' "${ours_runs[@]}" | cut -d' ' -f1 | best)
 ours_kb=$(printf '%s\n' "${ours_runs[@]}" | cut -d' ' -f2 | sort -g | tail -1)
 wget2_s=$(printf '%s\n' "${wget2_runs[@]}" | cut -d' ' -f1 | best)
 wget2_kb=$(printf '%s\n' "${wget2_runs[@]}" | cut -d' ' -f2 | sort -g | tail -1)
+# Microseconds of processor time per request over all rounds.
+cpu_per_request() { awk '{ cpu += $3 + $4; requests += $5 } END { printf "%.1f", requests ? cpu * 1e6 / requests : 0 }'; }
+ours_us=$(printf '%s\n' "${ours_runs[@]}" | cpu_per_request)
+wget2_us=$(printf '%s\n' "${wget2_runs[@]}" | cpu_per_request)
 
 # sitemap-generator-cli fetches one page at a time with a pause; it runs for
 # a while and its rate is the pages it requested in that time.
@@ -84,13 +92,15 @@ missing=$(awk 'NR == FNR { found[$0] = 1; next }
     END { print missing + 0 }' "$work/found.txt" "$site.pages.txt")
 
 awk -v n="$pages" -v os="$ours_s" -v okb="$ours_kb" -v ws="$wget2_s" -v wkb="$wget2_kb" \
-    -v sr="$sgc_requests" -v ss="$sgc_seconds" -v miss="$missing" -v out="$(cat "$work/ours.out")" 'BEGIN {
+    -v sr="$sgc_requests" -v ss="$sgc_seconds" -v miss="$missing" -v out="$(cat "$work/ours.out")" \
+    -v ous="$ours_us" -v wus="$wget2_us" 'BEGIN {
     ours = n / os; wget2 = n / ws; sgc = sr / ss;
     printf "crawl:   %s\n", out;
     printf "crawl    %8.0f pages/s  %6.1f s  peak RSS %7.1f MiB  %6.0f bytes/page\n", ours, os, okb / 1024, okb * 1024 / n;
     printf "wget2    %8.0f pages/s  %6.1f s  peak RSS %7.1f MiB  %6.0f bytes/page\n", wget2, ws, wkb / 1024, wkb * 1024 / n;
     printf "sgc      %8.1f pages/s  (%d pages in %d s)\n", sgc, sr, ss;
     printf "ratios: crawl/wget2 %.2f (goal >= 1), crawl/sgc %.0f (goal >= 20), bytes/page %.0f (goal < 1024; wget2 %.0f)\n", ours / wget2, (sgc > 0 ? ours / sgc : 0), okb * 1024 / n, wkb * 1024 / n;
+    printf "processor time per request: crawl %.1f us, wget2 %.1f us, ratio %.2f\n", ous, wus, (wus > 0 ? ous / wus : 0);
     printf "pages missing from the sitemap: %d of %d\n", miss, n;
 }'
 [ "$missing" -eq 0 ]
