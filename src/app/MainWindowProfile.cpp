@@ -148,6 +148,7 @@ bool TfrmSiteMapMain::OpenProfile(const std::string& path) {
     read.setLastModWhenKnown(true);
     read.setSitemapAddress({});
     read.setUserAgent({});
+    read.setObeyRobotsTxt(true);
     try {
         std::string bytes = ReadFileText(path, kMaxProfileBytes);
         try {

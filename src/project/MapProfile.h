@@ -67,6 +67,9 @@ class TMapProfile {
     // The agent text the crawl sends; empty sends the program's own
     // ("Tessaly/" and its version). Its first word is the crawler's name.
     TESSALY_PROP(std::string, UserAgent)
+    // The crawl asks each site's robots.txt and requests nothing it
+    // disallows; stored only when off.
+    TESSALY_PROP(bool, ObeyRobotsTxt)
 #undef TESSALY_PROP
 
     const std::string& FileName() const {
@@ -130,6 +133,7 @@ class TMapProfile {
     bool fLastModWhenKnown = true;
     std::string fSitemapAddress;
     std::string fUserAgent;
+    bool fObeyRobotsTxt = true;
     std::vector<std::string> fFollowQueryParts;
 };
 

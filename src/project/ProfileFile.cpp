@@ -189,6 +189,12 @@ const std::vector<Property<TMapProfile>>& profileProperties() {
          [](TMapProfile& p, const StreamValue& v) { p.setLastModWhenKnown(asBool(v)); }},
         TEXT_PROP(SitemapAddress),
         TEXT_PROP(UserAgent),
+        {"ObeyRobotsTxt",
+         [](TPropertyWriter& w, const TMapProfile& p) {
+             if (!p.ObeyRobotsTxt())
+                 w.writeBoolean("ObeyRobotsTxt", false);
+         },
+         [](TMapProfile& p, const StreamValue& v) { p.setObeyRobotsTxt(asBool(v)); }},
     };
     return props;
 }

@@ -90,9 +90,15 @@ TSpider::TSpider(const TMapProfile& profile, TSiteTree& tree,
     m_Fetcher->LinkTypes = SpiderLinkTypes;
     // A redirect is followed only to an address the crawl has not asked for
     // yet, and claims it: no address is requested twice.
-    m_Fetcher->RedirectFilter = [claimed = m_Claimed](const std::string& url) {
+    // robots.txt of its origin is asked first: a redirect to an address it
+    // disallows is not followed either.
+    m_Fetcher->RedirectFilter = [claimed = m_Claimed,
+                                 robots = m_Robots.Table()](const std::string& url) {
+        if (robots->KnownAllows(url) == false)
+            return false;
         return claimed->Claim(url);
     };
+    m_Robots.OnLog = [this](const std::string& line) { m_Reporter.logLine(line); };
     m_Ahead.SetDepth(DefaultFetchAhead);
 }
 
@@ -105,6 +111,7 @@ void TSpider::Cancel() {
     // time-out) ends now; the crawl then returns without an item for it.
     if (m_Current && m_Current->Busy())
         m_Current->CancelFetch();
+    m_Robots.Cancel();
     m_Ahead.Reset();
 }
 
@@ -200,12 +207,31 @@ void TSpider::LogLeftOut(std::string_view address) {
         m_Reporter.logLine(LeftOutLongAddressLine(address));
 }
 
+void TSpider::LeftOutByRobots(const std::string& address, bool startPage) {
+    ++m_RobotsBlocked;
+    if (!startPage) {
+        m_Reporter.logLine("Left out (blocked by robots.txt): " + address);
+        return;
+    }
+    // A start page robots.txt keeps out leaves the crawl nothing to do.
+    const std::string failure = m_Robots.FailureOf(address);
+    m_StartPageError = "Cannot fetch " + address + ": " +
+                       (failure.empty() ? "blocked by robots.txt"
+                                        : "robots.txt could not be read (" + failure + ")");
+    m_Reporter.logLine(m_StartPageError);
+    m_SpiderRunning = false;
+}
+
 void TSpider::AfterEntry(TFileFetcher* prefetched) {
     m_Ahead.Release(prefetched);
     m_Current = nullptr;
     if (m_SpiderRunning && m_TakenCount > 0)
         m_Ahead.Fill(m_Queue, *m_Fetcher, [this](std::string_view full, std::string_view bare) {
-            return WillFetch(full, bare) && m_Claimed->Claim(EncodeURLForFetch(full));
+            if (!WillFetch(full, bare))
+                return false;
+            // Only where robots.txt of the page's origin is known to allow it.
+            const std::string form = EncodeURLForFetch(full);
+            return m_Robots.KnownAllows(form) == true && m_Claimed->Claim(form);
         });
 }
 
@@ -216,6 +242,7 @@ void TSpider::RunSpider(const std::string& startAddress) {
     m_Ahead.Reset();
     m_RedirectTargets.clear();
     m_Claimed->Clear();
+    m_RobotsBlocked = 0;
     m_LeftOut.clear();
     m_StartPageError.clear();
     m_Placement.IndexTree();
@@ -228,6 +255,7 @@ void TSpider::RunSpider(const std::string& startAddress) {
     m_Fetcher->CookieJar = std::make_shared<THttpCookieJar>();
     // Every request names the crawler: the profile's agent text, or ours.
     m_Fetcher->Agent = m_Profile.UserAgent().empty() ? TessalyAgent() : m_Profile.UserAgent();
+    m_Robots.Reset(m_Profile.ObeyRobotsTxt(), *m_Fetcher);
     m_StartHost = HostOf(start);
     QueueURL(start, start, {});
     // 3
@@ -274,6 +302,16 @@ void TSpider::RunSpider(const std::string& startAddress) {
             }
             continue;
         }
+        // robots.txt of the page's origin decides before anything of it is
+        // requested; it is asked for once, the first time.
+        if (!m_Prefetched && !m_Robots.Allows(fetchForm)) {
+            if (!m_SpiderRunning)
+                return;
+            LeftOutByRobots(fetchForm, startPage);
+            continue;
+        }
+        if (!m_SpiderRunning)
+            return;
         // An address the crawl asked for already (a redirect of another page
         // led there) is not asked for again; that page has its item.
         if (!m_Prefetched && !m_Claimed->Claim(fetchForm))
@@ -301,6 +339,10 @@ void TSpider::RunSpider(const std::string& startAddress) {
         // A redirect to an address the crawl asked for already was not
         // followed: that address has, or will have, its own item. One back
         // to the page itself is a loop, and fails as one.
+        if (!fetcher.HeldRedirect.empty() && m_Robots.KnownAllows(fetcher.HeldRedirect) == false) {
+            LeftOutByRobots(fetcher.HeldRedirect, startPage);
+            continue;
+        }
         if (!fetcher.HeldRedirect.empty() && fetcher.HeldRedirect != fetchForm && !startPage)
             continue;
         const std::string failure = FailureText();

@@ -9,6 +9,7 @@
 #include "FetchAhead.h"
 #include "FileFetcher.h"
 #include "MapProfile.h"
+#include "SiteRobots.h"
 #include "SiteTree.h"
 #include "SpiderQueue.h"
 #include "SpiderTree.h"
@@ -46,6 +47,8 @@ class TSpider {
     // Why the start page could not be fetched (no answer, or an HTTP error
     // status); empty when it was.
     const std::string& StartPageError() const { return m_StartPageError; }
+    // Addresses robots.txt kept the last crawl from requesting.
+    int RobotsBlocked() const { return m_RobotsBlocked; }
 
     // The page fetcher, set up as the window sets it up; pages fetched ahead
     // are fetched with its settings.
@@ -89,6 +92,9 @@ class TSpider {
     // After each entry taken: its fetcher ahead is free, and more pages are
     // started ahead.
     void AfterEntry(TFileFetcher* prefetched);
+    // Counts and logs an address robots.txt keeps out; for the start page,
+    // the crawl ends with that reason.
+    void LeftOutByRobots(const std::string& address, bool startPage);
 
     const TMapProfile& m_Profile;
     TSpiderReporter& m_Reporter;
@@ -105,6 +111,7 @@ class TSpider {
     bool m_SpiderRunning = false;
     bool m_SpiderCancel = false;
     int m_TakenCount = 0;
+    int m_RobotsBlocked = 0;
     std::string m_StartPageError;
     // The host of the start page's address, as the address class reads it.
     std::u16string m_StartHost;
@@ -113,6 +120,8 @@ class TSpider {
     std::unordered_set<std::string> m_RedirectTargets;
     // What the crawl has asked for, shared with the engine's thread.
     std::shared_ptr<TClaimedAddresses> m_Claimed = std::make_shared<TClaimedAddresses>();
+    // robots.txt of each origin the crawl reaches.
+    TSiteRobots m_Robots;
     // Hashes of the addresses logged as left out for their length.
     std::unordered_set<std::size_t> m_LeftOut;
     // The last page stamp made, and the date it was made of.

@@ -46,10 +46,12 @@ struct TCrawl {
         tree.forEach([&](TSiteTree::Node& n) { out.push_back(n.data.LinkURL); });
         return out;
     }
+    // The pages requested, in order (robots.txt, asked first, left out).
     std::vector<std::string> Targets() const {
         std::vector<std::string> out;
         for (const QByteArray& head : server.requests)
-            out.push_back(head.split(' ').value(1).toStdString());
+            if (head.split(' ').value(1) != "/robots.txt")
+                out.push_back(head.split(' ').value(1).toStdString());
         return out;
     }
 

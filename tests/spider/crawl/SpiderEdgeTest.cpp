@@ -188,7 +188,7 @@ INSTANTIATE_TEST_SUITE_P(
              "Cannot fetch P/nope.html: HTTP 404 Not Found"}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
-TEST(SpiderStart, UnreachableHostGivesTheStartItemAndTheReason) {
+TEST(SpiderStart, UnreachableHostEndsTheCrawlWithTheReason) {
     UtcZone zone;
     Clock::setFixed(TestNow());
     QTcpServer probe;
@@ -201,9 +201,17 @@ TEST(SpiderStart, UnreachableHostGivesTheStartItemAndTheReason) {
     int found = -1;
     TSpider spider(profile, tree, {}, {}, reporter, found);
     spider.RunSpider(start);
-    EXPECT_EQ(DumpTree(tree, start), std::string("[0]  | P/ | P/ | folder | ") + kNowStamp + "\n");
+    // robots.txt is asked first; without an answer nothing of the site is
+    // requested, the start page included.
+    EXPECT_EQ(DumpTree(tree, start), "");
     EXPECT_EQ(found, 1);
-    EXPECT_EQ(spider.StartPageError(), "Cannot fetch " + start + ": no answer from the host");
-    EXPECT_EQ(reporter.log, std::vector<std::string>{spider.StartPageError()});
+    EXPECT_EQ(spider.StartPageError(),
+              "Cannot fetch " + start + ": robots.txt could not be read (no answer from the host)");
+    const std::string origin = start.substr(0, start.size() - 1);
+    EXPECT_EQ(reporter.log,
+              (std::vector<std::string>{"robots.txt of " + origin +
+                                            " could not be read (no answer from the host): "
+                                            "nothing of that site is fetched",
+                                        spider.StartPageError()}));
     Clock::setFixed(std::nullopt);
 }

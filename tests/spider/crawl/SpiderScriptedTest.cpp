@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <map>
 
 using namespace tessaly;
@@ -172,8 +173,9 @@ TEST_F(SpiderScripted, ACookieOfTheStartPageGoesWithEveryPageFetchedAhead) {
                                       "Set-Cookie: session=abc; Path=/\r\n",
                                       QByteArray::fromStdString("<title>Home</title>" + links)))});
     Crawl();
-    ASSERT_EQ(server.requests.size(), 13u);
-    for (size_t i = 1; i < server.requests.size(); ++i)
+    // robots.txt, the start page and the pages ahead.
+    ASSERT_EQ(server.requests.size(), 14u);
+    for (size_t i = 2; i < server.requests.size(); ++i)
         EXPECT_TRUE(server.requests[i].contains("\r\nCookie: session=abc\r\n"))
             << server.requests[i].toStdString();
 }
@@ -189,7 +191,7 @@ TEST_F(SpiderScripted, EveryRequestNamesTheCrawlerAsTheProfileSays) {
         profile.setUserAgent(c.profileAgent);
         server.requests.clear();
         Crawl();
-        ASSERT_EQ(server.requests.size(), 2u);
+        ASSERT_EQ(server.requests.size(), 3u); // robots.txt and the two pages
         for (const QByteArray& head : server.requests)
             EXPECT_TRUE(
                 head.contains("\r\nUser-Agent: " + QByteArray::fromStdString(c.sent) + "\r\n"))
@@ -218,7 +220,8 @@ TEST_F(SpiderScripted, EachAddressIsRequestedOnce) {
         std::map<std::string, int> asked;
         for (const QByteArray& head : server.requests)
             ++asked[head.split(' ').value(1).toStdString()];
-        EXPECT_EQ(asked, (std::map<std::string, int>{{"/", 1},
+        EXPECT_EQ(asked, (std::map<std::string, int>{{"/robots.txt", 1},
+                                                     {"/", 1},
                                                      {"/home.html", 1},
                                                      {"/old.html", 1},
                                                      {"/new.html", 1},
@@ -231,5 +234,98 @@ TEST_F(SpiderScripted, EachAddressIsRequestedOnce) {
         for (const auto& line : reporter.log)
             log += Replaced(line, server.Url("/"), "P/") + "\n";
         EXPECT_EQ(log, "P/new.html\nCannot fetch P/self.html: HTTP 302 Found\n");
+    }
+}
+
+// robots.txt is asked once per origin, before anything else of it, and
+// nothing it disallows is requested: not as a link, not as a redirect's
+// target. Its Sitemap lines are logged.
+TEST_F(SpiderScripted, RobotsTxtIsAskedFirstAndObeyed) {
+    server.Script("/robots.txt",
+                  {R::Plain(HttpReply("200 OK", "Content-Type: text/plain\r\n",
+                                      "User-agent: OtherBot\nDisallow: /\n\n"
+                                      "User-agent: *\nDisallow: /private/\nAllow: /private/ok\n"
+                                      "Sitemap: http://example.com/sm.xml\n"))});
+    server.Script("/", {R::Plain(Page("<title>Home</title><a href=\"a.html\">a</a>"
+                                      "<a href=\"private/b.html\">b</a>"
+                                      "<a href=\"private/ok.html\">ok</a>"
+                                      "<a href=\"go.html\">go</a>"))});
+    server.Script("/a.html", {R::Plain(Page("<title>A</title>"))});
+    server.Script("/private/ok.html", {R::Plain(Page("<title>Ok</title>"))});
+    server.Script("/go.html",
+                  {R::Plain(HttpReply("302 Found", "Location: /private/c.html\r\n", ""))});
+    for (const int ahead : {0, 8}) {
+        SCOPED_TRACE(ahead);
+        spider.SetFetchAhead(ahead);
+        server.requests.clear();
+        reporter.log.clear();
+        tree.clear();
+        Crawl();
+        std::vector<std::string> asked;
+        for (const QByteArray& head : server.requests)
+            asked.push_back(head.split(' ').value(1).toStdString());
+        ASSERT_FALSE(asked.empty());
+        EXPECT_EQ(asked.front(), "/robots.txt");
+        std::sort(asked.begin(), asked.end());
+        EXPECT_EQ(asked, (std::vector<std::string>{"/", "/a.html", "/go.html", "/private/ok.html",
+                                                   "/robots.txt"}));
+        std::string log;
+        for (const auto& line : reporter.log)
+            log += Replaced(line, server.Url("/"), "P/") + "\n";
+        const std::string origin = server.Url("");
+        EXPECT_EQ(log, "robots.txt of " + origin +
+                           " lists the sitemap http://example.com/sm.xml\n" +
+                           "P/a.html\n"
+                           "Left out (blocked by robots.txt): P/private/b.html\n"
+                           "P/private/ok.html\n"
+                           "Left out (blocked by robots.txt): P/private/c.html\n");
+        EXPECT_EQ(spider.RobotsBlocked(), 2);
+    }
+}
+
+TEST_F(SpiderScripted, RobotsTxtAnswersDecideWhatIsFetched) {
+    server.Script("/", {R::Plain(Page("<title>Home</title><a href=\"a.html\">a</a>"))});
+    server.Script("/a.html", {R::Plain(Page("<title>A</title>"))});
+    struct Case {
+        const char* name;
+        QByteArray robots; // empty: not scripted (the server answers 404)
+        bool obey;
+        std::vector<std::string> asked;
+        std::string startError;
+    };
+    const Case cases[] = {
+        {"missing", "", true, {"/robots.txt", "/", "/a.html"}, ""},
+        {"server error",
+         HttpReply("503 Service Unavailable", "", "busy"),
+         true,
+         {"/robots.txt"},
+         ": robots.txt could not be read (HTTP 503)"},
+        {"everything disallowed",
+         HttpReply("200 OK", "", "User-agent: *\nDisallow: /\n"),
+         true,
+         {"/robots.txt"},
+         ": blocked by robots.txt"},
+        {"not obeyed",
+         HttpReply("200 OK", "", "User-agent: *\nDisallow: /\n"),
+         false,
+         {"/", "/a.html"},
+         ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedHttpServer site;
+        site.Script("/", {R::Plain(Page("<title>Home</title><a href=\"a.html\">a</a>"))});
+        site.Script("/a.html", {R::Plain(Page("<title>A</title>"))});
+        if (!c.robots.isEmpty())
+            site.Script("/robots.txt", {R::Plain(c.robots)});
+        profile.setObeyRobotsTxt(c.obey);
+        tree.clear();
+        spider.RunSpider(site.Url("/"));
+        std::vector<std::string> asked;
+        for (const QByteArray& head : site.requests)
+            asked.push_back(head.split(' ').value(1).toStdString());
+        EXPECT_EQ(asked, c.asked);
+        EXPECT_EQ(spider.StartPageError(),
+                  c.startError.empty() ? "" : "Cannot fetch " + site.Url("/") + c.startError);
     }
 }

@@ -99,7 +99,7 @@ TEST_F(SpiderUnattended, StartPageOutOfReachFailsAndKeepsTheEarlierMaps) {
         std::string website, reason;
     };
     const Case cases[] = {
-        {down, "Cannot fetch " + down + ": no answer from the host"},
+        {down, "Cannot fetch " + down + ": robots.txt could not be read (no answer from the host)"},
         {site.Url("/gone/"), "Cannot fetch " + site.Url("/gone/") + ": HTTP 404 Not Found"},
     };
     for (const auto& c : cases) {
@@ -133,9 +133,10 @@ TEST_F(SpiderUnattended, CredentialsOfTheStartAddressAreSentAndNeverWritten) {
         EXPECT_EQ(text.find("ann"), std::string::npos) << text;
         EXPECT_EQ(text.find("s3cr"), std::string::npos) << text;
     }
-    // Every request carried them as basic authentication.
+    // Every request (robots.txt and the three pages) carried them as basic
+    // authentication.
     const std::vector<std::string> sent = site.Server().Authorizations();
-    ASSERT_EQ(sent.size(), 3u);
+    ASSERT_EQ(sent.size(), 4u);
     for (const std::string& line : sent)
         EXPECT_EQ(line, "Basic " + QByteArray("ann:s3cr@t").toBase64().toStdString());
 }
@@ -169,7 +170,7 @@ TEST_F(SpiderUnattended, HttpsSitesCrawlWithTheirCertificatesChecked) {
     r = Run(untrusted.Url("/"));
     EXPECT_NE(r.status, 0);
     EXPECT_NE(r.err.find("Cannot fetch " + untrusted.Url("/") +
-                         ": the server's certificate was refused ("),
+                         ": robots.txt could not be read (the server's certificate was refused ("),
               std::string::npos)
         << r.err;
     EXPECT_EQ(ReadFileText(out + "sitemap.xml"), "earlier sitemap");
