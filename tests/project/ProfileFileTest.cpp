@@ -129,6 +129,7 @@ TEST(ProfileFile, EveryPropertyRoundTrips) {
     p.setLastModWhenKnown(false);
     p.setSitemapAddress("http://cdn.example.com/maps/sitemap.xml");
     p.setUserAgent("ExampleBot/2.0 (+https://example.com/bot)");
+    p.setObeyRobotsTxt(false);
 
     TMapProfile q;
     ProfileFromBytes(ProfileToBytes(p), q);
@@ -146,6 +147,7 @@ TEST(ProfileFile, EveryPropertyRoundTrips) {
     EXPECT_FALSE(q.LastModWhenKnown());
     EXPECT_EQ(q.SitemapAddress(), "http://cdn.example.com/maps/sitemap.xml");
     EXPECT_EQ(q.UserAgent(), "ExampleBot/2.0 (+https://example.com/bot)");
+    EXPECT_FALSE(q.ObeyRobotsTxt());
     // The sitemap settings are written only when they are not the defaults,
     // so a profile that keeps them is what older programs write and read.
     TMapProfile defaults = p;
@@ -153,8 +155,10 @@ TEST(ProfileFile, EveryPropertyRoundTrips) {
     defaults.setLastModWhenKnown(true);
     defaults.setSitemapAddress({});
     defaults.setUserAgent({});
+    defaults.setObeyRobotsTxt(true);
     const std::string bytes = ProfileToBytes(defaults);
-    for (const char* name : {"SitemapProtocol", "LastModWhenKnown", "SitemapAddress", "UserAgent"})
+    for (const char* name :
+         {"SitemapProtocol", "LastModWhenKnown", "SitemapAddress", "UserAgent", "ObeyRobotsTxt"})
         EXPECT_EQ(bytes.find(name), std::string::npos) << name;
 }
 
