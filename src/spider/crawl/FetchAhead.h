@@ -2,7 +2,7 @@
 // Fetches pages ahead of their turn on further connections. The front of
 // the crawl's queue never changes once queued (links are added at the back),
 // so the entries the crawl will fetch next are known; their pages are fetched
-// side by side while the crawl works on the page before them. The crawl then
+// concurrently while the crawl works on the page before them. The crawl then
 // takes each page's results in its own order, as if it had fetched it then,
 // so the tree, the counts and the log come out as one fetch at a time gives
 // them. Their transfers run concurrently on the HTTP engine's one thread.

@@ -144,11 +144,11 @@ void TCustomHttpClient::TransferEnded(const std::shared_ptr<THttpTransfer>& tran
         return;
     }
     if (t.Failed())
-        WorkerError();
+        ReportAnyError();
     FinishTransfer(t);
 }
 
-void TCustomHttpClient::WorkerError() {
+void TCustomHttpClient::ReportAnyError() {
     Raise([&] {
         if (OnAnyError)
             OnAnyError(this);

@@ -18,7 +18,6 @@
 #include <atomic>
 
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -166,7 +165,7 @@ class TCustomHttpClient : public TLoginComponent {
     // carried out reports OnAborted; otherwise the outcome events.
     void TransferEnded(const std::shared_ptr<THttpTransfer>& transfer);
     void FinishTransfer(THttpTransfer& t);
-    void WorkerError();
+    void ReportAnyError();
     // Waits while events run until the transfer has ended; false when the
     // wait ran out and the transfer was given up.
     bool Wait(const std::shared_ptr<THttpTransfer>& transfer);

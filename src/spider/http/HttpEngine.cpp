@@ -241,8 +241,8 @@ void THttpEngine::End(const std::shared_ptr<THttpEngineJob>& job, CURLcode resul
 }
 
 void THttpEngine::Run() {
-    // Like the HTTP client's workers used to, this thread does not preempt
-    // the thread it wakes up beside (the user-interface thread).
+    // This thread does not preempt the thread it wakes up beside (the
+    // user-interface thread): it mostly waits on the network.
     sched_param param{};
     (void)::sched_setscheduler(0, SCHED_BATCH, &param);
     for (;;) {

@@ -1,7 +1,6 @@
 #pragma once
 // The header lines of one HTTP answer as they arrive from libcurl, and the
-// reading of their values; shared by the client's transfers and by the
-// downloads that fetch pages ahead.
+// reading of their values.
 #include "HttpClientTypes.h"
 
 #include <string>

@@ -1,10 +1,8 @@
 #pragma once
-// What every request of the HTTP stack carries, set on a library handle in
-// one place for the client's transfers and for the downloads of pages
-// fetched ahead: the protocols, the redirects, the agent, the time-outs,
+// What every request of the HTTP engine carries, set on a library handle in
+// one place: the protocols, the redirects, the agent, the time-outs,
 // compression, certificate checks and the cookie jar. The receive time-out
-// and the rule that says whether an answer arrived whole live here too, so
-// both read an answer the same way.
+// and the rule that says whether an answer arrived whole live here too.
 #include <atomic>
 #include <memory>
 #include <mutex>

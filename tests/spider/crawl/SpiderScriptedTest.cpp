@@ -46,6 +46,20 @@ class SpiderScripted : public ::testing::Test {
         return t.elapsed();
     }
     std::string Dump() { return DumpTree(tree, server.Url("/")); }
+    // The request targets a server received, in order.
+    static std::vector<std::string> Asked(const ScriptedHttpServer& site) {
+        std::vector<std::string> asked;
+        for (const QByteArray& head : site.requests)
+            asked.push_back(head.split(' ').value(1).toStdString());
+        return asked;
+    }
+    // The crawl's log, a line each, the server's address written "P/".
+    std::string Log() const {
+        std::string log;
+        for (const auto& line : reporter.log)
+            log += Replaced(line, server.Url("/"), "P/") + "\n";
+        return log;
+    }
 
     UtcZone zone;
     ScriptedHttpServer server;
@@ -145,16 +159,13 @@ TEST_F(SpiderScripted, FailingPagesEndAndGiveTheirOutcome) {
                           "  [1] Fine | P/ok.html | P/ | " +
                           N + "\n");
     EXPECT_EQ(found, 8);
-    std::string log;
-    for (const auto& line : reporter.log)
-        log += Replaced(line, server.Url("/"), "P/") + "\n";
-    EXPECT_EQ(log, "Cannot fetch P/loop: HTTP 302 Found\n"
-                   "Cannot fetch P/auth: HTTP 401 Unauthorized\n"
-                   "Cannot fetch P/dropped: the connection was lost\n"
-                   "Cannot fetch P/silent: no answer from the host\n"
-                   "P/endless\n"
-                   "P/photo\n"
-                   "P/ok.html\n");
+    EXPECT_EQ(Log(), "Cannot fetch P/loop: HTTP 302 Found\n"
+                     "Cannot fetch P/auth: HTTP 401 Unauthorized\n"
+                     "Cannot fetch P/dropped: the connection was lost\n"
+                     "Cannot fetch P/silent: no answer from the host\n"
+                     "P/endless\n"
+                     "P/photo\n"
+                     "P/ok.html\n");
     rusage after{};
     getrusage(RUSAGE_SELF, &after);
     EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 100 * 1024) << "kilobytes";
@@ -218,8 +229,8 @@ TEST_F(SpiderScripted, EachAddressIsRequestedOnce) {
         tree.clear();
         Crawl();
         std::map<std::string, int> asked;
-        for (const QByteArray& head : server.requests)
-            ++asked[head.split(' ').value(1).toStdString()];
+        for (const std::string& target : Asked(server))
+            ++asked[target];
         EXPECT_EQ(asked, (std::map<std::string, int>{{"/robots.txt", 1},
                                                      {"/", 1},
                                                      {"/home.html", 1},
@@ -230,10 +241,7 @@ TEST_F(SpiderScripted, EachAddressIsRequestedOnce) {
                               "\n"
                               "  [1] New | P/new.html | P/ | " +
                               N + "\n");
-        std::string log;
-        for (const auto& line : reporter.log)
-            log += Replaced(line, server.Url("/"), "P/") + "\n";
-        EXPECT_EQ(log, "P/new.html\nCannot fetch P/self.html: HTTP 302 Found\n");
+        EXPECT_EQ(Log(), "P/new.html\nCannot fetch P/self.html: HTTP 302 Found\n");
     }
 }
 
@@ -261,24 +269,19 @@ TEST_F(SpiderScripted, RobotsTxtIsAskedFirstAndObeyed) {
         reporter.log.clear();
         tree.clear();
         Crawl();
-        std::vector<std::string> asked;
-        for (const QByteArray& head : server.requests)
-            asked.push_back(head.split(' ').value(1).toStdString());
+        std::vector<std::string> asked = Asked(server);
         ASSERT_FALSE(asked.empty());
         EXPECT_EQ(asked.front(), "/robots.txt");
         std::sort(asked.begin(), asked.end());
         EXPECT_EQ(asked, (std::vector<std::string>{"/", "/a.html", "/go.html", "/private/ok.html",
                                                    "/robots.txt"}));
-        std::string log;
-        for (const auto& line : reporter.log)
-            log += Replaced(line, server.Url("/"), "P/") + "\n";
         const std::string origin = server.Url("");
-        EXPECT_EQ(log, "robots.txt of " + origin +
-                           " lists the sitemap http://example.com/sm.xml\n" +
-                           "P/a.html\n"
-                           "Left out (blocked by robots.txt): P/private/b.html\n"
-                           "P/private/ok.html\n"
-                           "Left out (blocked by robots.txt): P/private/c.html\n");
+        EXPECT_EQ(Log(), "robots.txt of " + origin +
+                             " lists the sitemap http://example.com/sm.xml\n" +
+                             "P/a.html\n"
+                             "Left out (blocked by robots.txt): P/private/b.html\n"
+                             "P/private/ok.html\n"
+                             "Left out (blocked by robots.txt): P/private/c.html\n");
         EXPECT_EQ(spider.RobotsBlocked(), 2);
     }
 }
@@ -321,10 +324,7 @@ TEST_F(SpiderScripted, RobotsTxtAnswersDecideWhatIsFetched) {
         profile.setObeyRobotsTxt(c.obey);
         tree.clear();
         spider.RunSpider(site.Url("/"));
-        std::vector<std::string> asked;
-        for (const QByteArray& head : site.requests)
-            asked.push_back(head.split(' ').value(1).toStdString());
-        EXPECT_EQ(asked, c.asked);
+        EXPECT_EQ(Asked(site), c.asked);
         EXPECT_EQ(spider.StartPageError(),
                   c.startError.empty() ? "" : "Cannot fetch " + site.Url("/") + c.startError);
     }
