@@ -23,6 +23,15 @@ class TMapProfile {
   public:
     TMapProfile();
 
+    // Defaults and ranges of the crawl's limits.
+    static constexpr int DefaultMaxPages = 5000000;
+    static constexpr int DefaultConnections = 5;
+    static constexpr int MinConnections = 1;
+    static constexpr int MaxConnections = 16;
+    // A rate above this is as good as none, and keeps the gap between two
+    // requests a whole number of microseconds.
+    static constexpr double MaxRateLimit = 1000;
+
 #define TESSALY_PROP(Type, Name)                                                                   \
     const Type& Name() const {                                                                     \
         return f##Name;                                                                            \
@@ -70,6 +79,28 @@ class TMapProfile {
     // The crawl asks each site's robots.txt and requests nothing it
     // disallows; stored only when off.
     TESSALY_PROP(bool, ObeyRobotsTxt)
+    // How the crawl judges a page; each stored only when not its default.
+    // A page that asks not to be indexed is left out of the maps.
+    TESSALY_PROP(bool, LeaveOutNoindex)
+    // A page whose canonical address is another page is left out.
+    TESSALY_PROP(bool, LeaveOutCanonical)
+    // Links marked rel="nofollow" are followed all the same.
+    TESSALY_PROP(bool, FollowNofollow)
+    // Limits of the crawl, each stored only when not its default; a value
+    // out of range read from a file is brought into range (see the
+    // constants above), and the crawl does the same with what it is given.
+    // The most pages (0: no limit).
+    TESSALY_PROP(int, MaxPages)
+    // The deepest link level followed from the start page (level 0); pages
+    // at that level are listed, their links not followed (0: no limit).
+    TESSALY_PROP(int, MaxDepth)
+    // The longest crawl in minutes (0: no limit).
+    TESSALY_PROP(int, MaxMinutes)
+    // The most requests per second to the site; fractions allowed (0.5 is
+    // one request every two seconds); 0: no limit.
+    TESSALY_PROP(double, MaxRate)
+    // The requests to the site in flight at once, 1 to 16.
+    TESSALY_PROP(int, Connections)
 #undef TESSALY_PROP
 
     const std::string& FileName() const {
@@ -134,6 +165,14 @@ class TMapProfile {
     std::string fSitemapAddress;
     std::string fUserAgent;
     bool fObeyRobotsTxt = true;
+    bool fLeaveOutNoindex = true;
+    bool fLeaveOutCanonical = true;
+    bool fFollowNofollow = false;
+    int fMaxPages = DefaultMaxPages;
+    int fMaxDepth = 0;
+    int fMaxMinutes = 0;
+    double fMaxRate = 0;
+    int fConnections = DefaultConnections;
     std::vector<std::string> fFollowQueryParts;
 };
 

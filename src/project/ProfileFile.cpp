@@ -2,6 +2,8 @@
 
 #include "ColorNames.h"
 
+#include <algorithm>
+#include <cmath>
 #include <functional>
 #include <limits>
 #include <strings.h>
@@ -41,6 +43,18 @@ double asReal(const StreamValue& v) {
     if (v.kind == StreamValue::Integer)
         return double(v.integer);
     invalidValue();
+}
+
+// A whole number within [low, high]: a larger or smaller one (or a real,
+// rounded) is brought to the nearer end, so a damaged value cannot make a
+// limit negative or a count of connections absurd.
+int asClampedInt(const StreamValue& v, int low, int high) {
+    const double value = asReal(v);
+    if (!(value > low))
+        return low;
+    if (!(value < high))
+        return high;
+    return static_cast<int>(std::lround(value));
 }
 
 template <class E, std::size_t N> E asEnum(const StreamValue& v, const char* const (&names)[N]) {
@@ -99,6 +113,22 @@ template <class T> struct Property {
                    p) { writeNonEmpty(w, #N, p.N()); }, [](TMapProfile & p,                        \
                                                            const StreamValue&                      \
                                                                v) { p.set##N(asText(v)); }         \
+    }
+#define FLAG_PROP(N, Default)                                                                      \
+    {                                                                                              \
+#N, [](TPropertyWriter& w, const TMapProfile& p) {                                             \
+            if (p.N() != Default)                                                                  \
+                w.writeBoolean(#N, p.N());                                                         \
+        },                                                                                         \
+            [](TMapProfile& p, const StreamValue& v) { p.set##N(asBool(v)); }   \
+    }
+#define COUNT_PROP(N, Default, Low, High)                                                          \
+    {                                                                                              \
+#N, [](TPropertyWriter& w, const TMapProfile& p) {                                             \
+            if (p.N() != Default)                                                                  \
+                w.writeInteger(#N, p.N());                                                         \
+        },                                                                                         \
+            [](TMapProfile& p, const StreamValue& v) { p.set##N(asClampedInt(v, Low, High)); }   \
     }
 #define ENUM_PROP(N, Type, Names)                                                                  \
     {                                                                                              \
@@ -195,6 +225,23 @@ const std::vector<Property<TMapProfile>>& profileProperties() {
                  w.writeBoolean("ObeyRobotsTxt", false);
          },
          [](TMapProfile& p, const StreamValue& v) { p.setObeyRobotsTxt(asBool(v)); }},
+        FLAG_PROP(LeaveOutNoindex, true),
+        FLAG_PROP(LeaveOutCanonical, true),
+        FLAG_PROP(FollowNofollow, false),
+        COUNT_PROP(MaxPages, TMapProfile::DefaultMaxPages, 0, std::numeric_limits<int>::max()),
+        COUNT_PROP(MaxDepth, 0, 0, std::numeric_limits<int>::max()),
+        COUNT_PROP(MaxMinutes, 0, 0, std::numeric_limits<int>::max()),
+        {"MaxRate",
+         [](TPropertyWriter& w, const TMapProfile& p) {
+             if (p.MaxRate() != 0)
+                 w.writeExtended("MaxRate", p.MaxRate());
+         },
+         [](TMapProfile& p, const StreamValue& v) {
+             const double rate = asReal(v);
+             p.setMaxRate(!(rate > 0) ? 0 : std::min(rate, TMapProfile::MaxRateLimit));
+         }},
+        COUNT_PROP(Connections, TMapProfile::DefaultConnections, TMapProfile::MinConnections,
+                   TMapProfile::MaxConnections),
     };
     return props;
 }
@@ -202,6 +249,8 @@ const std::vector<Property<TMapProfile>>& profileProperties() {
 #undef COLOR_PROP
 #undef TEXT_PROP
 #undef ENUM_PROP
+#undef FLAG_PROP
+#undef COUNT_PROP
 
 const std::vector<Property<TSiteMapSettings>>& settingsProperties() {
     static const std::vector<Property<TSiteMapSettings>> props = {

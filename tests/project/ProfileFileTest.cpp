@@ -4,7 +4,9 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace {
 // The program beside this test binary: the run below needs it built, but the
@@ -130,6 +132,14 @@ TEST(ProfileFile, EveryPropertyRoundTrips) {
     p.setSitemapAddress("http://cdn.example.com/maps/sitemap.xml");
     p.setUserAgent("ExampleBot/2.0 (+https://example.com/bot)");
     p.setObeyRobotsTxt(false);
+    p.setLeaveOutNoindex(false);
+    p.setLeaveOutCanonical(false);
+    p.setFollowNofollow(true);
+    p.setMaxPages(0);
+    p.setMaxDepth(3);
+    p.setMaxMinutes(90000);
+    p.setMaxRate(0.25);
+    p.setConnections(16);
 
     TMapProfile q;
     ProfileFromBytes(ProfileToBytes(p), q);
@@ -148,6 +158,14 @@ TEST(ProfileFile, EveryPropertyRoundTrips) {
     EXPECT_EQ(q.SitemapAddress(), "http://cdn.example.com/maps/sitemap.xml");
     EXPECT_EQ(q.UserAgent(), "ExampleBot/2.0 (+https://example.com/bot)");
     EXPECT_FALSE(q.ObeyRobotsTxt());
+    EXPECT_FALSE(q.LeaveOutNoindex());
+    EXPECT_FALSE(q.LeaveOutCanonical());
+    EXPECT_TRUE(q.FollowNofollow());
+    EXPECT_EQ(q.MaxPages(), 0);
+    EXPECT_EQ(q.MaxDepth(), 3);
+    EXPECT_EQ(q.MaxMinutes(), 90000);
+    EXPECT_DOUBLE_EQ(q.MaxRate(), 0.25);
+    EXPECT_EQ(q.Connections(), 16);
     // The sitemap settings are written only when they are not the defaults,
     // so a profile that keeps them is what older programs write and read.
     TMapProfile defaults = p;
@@ -156,9 +174,19 @@ TEST(ProfileFile, EveryPropertyRoundTrips) {
     defaults.setSitemapAddress({});
     defaults.setUserAgent({});
     defaults.setObeyRobotsTxt(true);
+    defaults.setLeaveOutNoindex(true);
+    defaults.setLeaveOutCanonical(true);
+    defaults.setFollowNofollow(false);
+    defaults.setMaxPages(TMapProfile::DefaultMaxPages);
+    defaults.setMaxDepth(0);
+    defaults.setMaxMinutes(0);
+    defaults.setMaxRate(0);
+    defaults.setConnections(TMapProfile::DefaultConnections);
     const std::string bytes = ProfileToBytes(defaults);
     for (const char* name :
-         {"SitemapProtocol", "LastModWhenKnown", "SitemapAddress", "UserAgent", "ObeyRobotsTxt"})
+         {"SitemapProtocol", "LastModWhenKnown", "SitemapAddress", "UserAgent", "ObeyRobotsTxt",
+          "LeaveOutNoindex", "LeaveOutCanonical", "FollowNofollow", "MaxPages", "MaxDepth",
+          "MaxMinutes", "MaxRate", "Connections"})
         EXPECT_EQ(bytes.find(name), std::string::npos) << name;
 }
 
@@ -508,4 +536,81 @@ TEST(ProfileFile, AtomicWriteKeepsTheOldFileWhenItCannotWrite) {
             << e.what();
     }
     EXPECT_THROW(ReadFileText(missing), EFileError);
+}
+
+// Each crawl setting apart from the others: set to something else it is
+// written and reads back; set back to its default the profile is what it was.
+TEST(ProfileFile, CrawlSettingsAreWrittenOnlyWhenChanged) {
+    const std::string plain = ProfileToBytes(TMapProfile());
+    const std::vector<std::pair<const char*, std::function<void(TMapProfile&)>>> changes = {
+        {"LeaveOutNoindex", [](TMapProfile& p) { p.setLeaveOutNoindex(false); }},
+        {"LeaveOutCanonical", [](TMapProfile& p) { p.setLeaveOutCanonical(false); }},
+        {"FollowNofollow", [](TMapProfile& p) { p.setFollowNofollow(true); }},
+        {"MaxPages", [](TMapProfile& p) { p.setMaxPages(1); }},
+        {"MaxDepth", [](TMapProfile& p) { p.setMaxDepth(70000); }},
+        {"MaxMinutes", [](TMapProfile& p) { p.setMaxMinutes(10); }},
+        {"MaxRate", [](TMapProfile& p) { p.setMaxRate(20); }},
+        {"Connections", [](TMapProfile& p) { p.setConnections(1); }},
+    };
+    for (const auto& [name, change] : changes) {
+        TMapProfile p;
+        change(p);
+        const std::string bytes = ProfileToBytes(p);
+        EXPECT_NE(bytes.find(name), std::string::npos) << name;
+        TMapProfile q;
+        ProfileFromBytes(bytes, q);
+        EXPECT_EQ(ProfileToBytes(q), bytes) << name;
+        EXPECT_EQ(ProfileToBytes(TMapProfile()), plain);
+    }
+}
+
+// A limit out of its range, whatever the size it is stored in, is brought
+// into range as it is read; a value of the wrong kind is damage, as for
+// every other property.
+TEST(ProfileFile, CrawlLimitsOutOfRangeAreBroughtIntoRange) {
+    auto extended = [](double value) {
+        TPropertyWriter w("TMapProfile", "");
+        w.writeExtended("X", value);
+        const std::string bytes = w.finish();
+        // The record's value: after the signature, the names and "X".
+        return bytes.substr(bytes.find("\x01X") + 2, 11);
+    };
+    struct Case {
+        const char* name;
+        std::string value;
+        std::function<double(const TMapProfile&)> read;
+        double want;
+    };
+    auto connections = [](const TMapProfile& p) { return double(p.Connections()); };
+    auto pages = [](const TMapProfile& p) { return double(p.MaxPages()); };
+    auto depth = [](const TMapProfile& p) { return double(p.MaxDepth()); };
+    auto minutes = [](const TMapProfile& p) { return double(p.MaxMinutes()); };
+    auto rate = [](const TMapProfile& p) { return p.MaxRate(); };
+    const Case cases[] = {
+        {"Connections", Bytes().raw({0x02, 0}).s, connections, 1},
+        {"Connections", Bytes().raw({0x02, 0xFF}).s, connections, 1},
+        {"Connections", Bytes().raw({0x02, 17}).s, connections, 16},
+        {"Connections", Bytes().raw({0x04, 0xFF, 0xFF, 0xFF, 0x7F}).s, connections, 16},
+        {"Connections", Bytes().raw({0x02, 7}).s, connections, 7},
+        {"Connections", extended(2.6), connections, 3},
+        {"MaxPages", Bytes().raw({0x04, 0, 0, 0, 0x80}).s, pages, 0},
+        {"MaxPages", extended(1e300), pages, std::numeric_limits<int>::max()},
+        {"MaxDepth", Bytes().raw({0x03, 0xFF, 0xFF}).s, depth, 0},
+        {"MaxMinutes", extended(-5), minutes, 0},
+        {"MaxRate", extended(-1), rate, 0},
+        {"MaxRate", extended(1e9), rate, TMapProfile::MaxRateLimit},
+        {"MaxRate", Bytes().raw({0x02, 3}).s, rate, 3},
+    };
+    for (const auto& c : cases) {
+        TMapProfile p;
+        ProfileFromBytes(OneRecord("TMapProfile", c.name, c.value), p);
+        EXPECT_DOUBLE_EQ(c.read(p), c.want) << c.name << " " << testing::PrintToString(c.value);
+    }
+    for (const char* name : {"MaxPages", "Connections", "MaxRate"}) {
+        TMapProfile p;
+        EXPECT_THROW(ProfileFromBytes(OneRecord("TMapProfile", name, "\x06\x01x"), p), EStreamError)
+            << name;
+        EXPECT_THROW(ProfileFromBytes(OneRecord("TMapProfile", name, "\x08"), p), EStreamError)
+            << name;
+    }
 }
