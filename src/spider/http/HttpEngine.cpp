@@ -63,6 +63,7 @@ THttpEngine::THttpEngine() {
         auto* context = new QObject;
         context->moveToThread(app->thread());
         m_UIContext = context;
+        m_Posted = std::make_shared<THttpPostQueue>(context);
     }
 }
 
@@ -123,7 +124,7 @@ bool THttpEngine::CallInUIThread(THttpEngineJob& job, const std::function<void()
     if (job.Killed())
         return false;
     QObject* context = m_UIContext;
-    if (!context)
+    if (!context || !m_Posted)
         return false;
     if (QThread::currentThread() == context->thread()) {
         proc();
@@ -134,21 +135,13 @@ bool THttpEngine::CallInUIThread(THttpEngineJob& job, const std::function<void()
     std::shared_ptr<THttpEngineJob> target = job.shared_from_this();
     // The procedure is run through a pointer: the engine waits until it has
     // returned, or gives the wait up only once the job is killed, after which
-    // the procedure is never run.
+    // the procedure is never run. It goes through the queue of posted
+    // procedures, so it comes after whatever the job posted before.
     const std::function<void()>* call = &proc;
-    QMetaObject::invokeMethod(
-        context,
-        [guard = std::move(guard), target = std::move(target), call] {
-            if (target->Killed())
-                return;
-            guard->State->Ran = true;
-            try {
-                (*call)();
-            } catch (...) {
-                // An event handler's error is not the transfer's business.
-            }
-        },
-        Qt::QueuedConnection);
+    m_Posted->Add(std::move(target), [guard = std::move(guard), call] {
+        guard->State->Ran = true;
+        (*call)();
+    });
     {
         std::unique_lock lock(m_CallLock);
         m_CallReturned.wait(lock, [&] { return state->Returned || job.Killed() || m_Quit; });
@@ -160,20 +153,50 @@ bool THttpEngine::CallInUIThread(THttpEngineJob& job, const std::function<void()
 }
 
 void THttpEngine::Post(const std::shared_ptr<THttpEngineJob>& job, std::function<void()> proc) {
-    QObject* context = m_UIContext;
-    if (!context)
-        return;
-    QMetaObject::invokeMethod(
-        context,
-        [job, proc = std::move(proc)] {
-            if (job->Killed())
-                return;
+    if (m_Posted)
+        m_Posted->Add(job, std::move(proc));
+}
+
+void THttpPostQueue::Add(std::shared_ptr<THttpEngineJob> job, TProc proc) {
+    bool schedule = false;
+    {
+        std::lock_guard lock(m_Lock);
+        m_Posted.push_back({std::move(job), std::move(proc)});
+        schedule = !std::exchange(m_Scheduled, true);
+    }
+    if (schedule)
+        Schedule();
+}
+
+void THttpPostQueue::Schedule() {
+    if (QObject* context = m_Context)
+        QMetaObject::invokeMethod(
+            context, [self = shared_from_this()] { self->Drain(); }, Qt::QueuedConnection);
+}
+
+void THttpPostQueue::Drain() {
+    std::unique_lock lock(m_Lock);
+    m_Scheduled = false;
+    while (!m_Posted.empty()) {
+        TPosted posted = std::move(m_Posted.front());
+        m_Posted.pop_front();
+        // A procedure may wait in an event loop of its own for what is
+        // queued behind it: a Drain queued for the rest lets that loop run
+        // it.
+        const bool guard = !m_Posted.empty() && !std::exchange(m_Scheduled, true);
+        lock.unlock();
+        if (guard)
+            Schedule();
+        if (!posted.Job->Killed()) {
             try {
-                proc();
+                posted.Proc();
             } catch (...) {
+                // An event handler's error is not the transfer's business.
             }
-        },
-        Qt::QueuedConnection);
+        }
+        posted = {};
+        lock.lock();
+    }
 }
 
 bool THttpEngine::Prepare(THttpEngineJob& job) {

@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -23,6 +24,35 @@
 #include <curl/curl.h>
 
 class QObject;
+class THttpEngineJob;
+
+// Procedures posted for the user-interface thread, run there in the order
+// posted. One queued event runs every procedure posted until it runs, so the
+// user-interface thread is woken once for the transfers that ended together
+// rather than once for each.
+class THttpPostQueue : public std::enable_shared_from_this<THttpPostQueue> {
+  public:
+    using TProc = std::function<void()>;
+    explicit THttpPostQueue(QObject* context) : m_Context(context) {}
+    // Any thread.
+    void Add(std::shared_ptr<THttpEngineJob> job, TProc proc);
+
+  private:
+    struct TPosted {
+        std::shared_ptr<THttpEngineJob> Job;
+        TProc Proc;
+    };
+    // On the user-interface thread: runs what is queued, skipping the
+    // procedures of jobs killed since.
+    void Drain();
+    void Schedule();
+
+    QPointer<QObject> m_Context;
+    std::mutex m_Lock;
+    std::deque<TPosted> m_Posted;
+    // A Drain is queued and has not begun.
+    bool m_Scheduled = false;
+};
 
 class THttpEngineJob : public std::enable_shared_from_this<THttpEngineJob> {
   public:
@@ -93,6 +123,7 @@ class THttpEngine {
 
     CURLM* m_Multi = nullptr;
     QPointer<QObject> m_UIContext;
+    std::shared_ptr<THttpPostQueue> m_Posted;
     std::thread m_Thread;
 
     // Guarded by m_Lock: jobs handed over and not yet taken, and the order

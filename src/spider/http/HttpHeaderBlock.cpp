@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <string>
 
 namespace {
 
@@ -21,6 +22,61 @@ std::string GetPart(CURLU* url, CURLUPart part, unsigned flags = 0) {
         result = value;
     curl_free(value);
     return result;
+}
+
+// True when the library's parse would hand the address back unchanged: a
+// lower-case http or https scheme, a host of plain letters, digits, dots and
+// dashes (with a port), a path without dot segments, and nothing the library
+// would encode, drop or take apart (credentials, fragments, blanks, controls,
+// bytes above ASCII, back slashes). Most addresses of a crawl look so, and
+// the library's parse costs more than the rest of a request's set-up.
+bool IsPlainRequestURL(std::string_view url, std::string_view& scheme) {
+    if (url.starts_with("http://"))
+        scheme = "http";
+    else if (url.starts_with("https://"))
+        scheme = "https";
+    else
+        return false;
+    size_t i = scheme.size() + 3;
+    const size_t hostStart = i;
+    while (i < url.size() && url[i] != '/' && url[i] != ':') {
+        const char c = url[i];
+        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '-'))
+            return false;
+        ++i;
+    }
+    if (i == hostStart || url[hostStart] == '.' || url[i - 1] == '.')
+        return false;
+    if (i < url.size() && url[i] == ':') {
+        const size_t portStart = ++i;
+        while (i < url.size() && url[i] >= '0' && url[i] <= '9')
+            ++i;
+        // A port of 1 to 65535, without a leading zero.
+        if (i == portStart || i - portStart > 5 || url[portStart] == '0' ||
+            std::stol(std::string(url.substr(portStart, i - portStart))) > 65535)
+            return false;
+    }
+    if (i >= url.size() || url[i] != '/')
+        return false;
+    bool inQuery = false;
+    for (; i < url.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(url[i]);
+        if (c <= 0x20 || c >= 0x7F || c == '#' || c == '\\' || c == '"' || c == '<' || c == '>' ||
+            c == '^' || c == '`' || c == '{' || c == '|' || c == '}')
+            return false;
+        if (c == '?' && !inQuery) {
+            if (i + 1 == url.size())
+                return false; // the library drops an empty query
+            inQuery = true;
+        } else if (c == '%' && (i + 2 >= url.size() || !std::isxdigit(url[i + 1]) ||
+                                !std::isxdigit(url[i + 2])))
+            return false;
+        else if (!inQuery && c == '.' && url[i - 1] == '/' &&
+                 (i + 1 == url.size() || url[i + 1] == '/' || url[i + 1] == '.' ||
+                  url[i + 1] == '?'))
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -89,6 +145,14 @@ long long THttpHeaderBlock::ContentLength() const {
 
 bool CrackRequestURL(const std::string& url, std::string& requestURL, std::string& scheme,
                      std::string& user, std::string& password) {
+    std::string_view plainScheme;
+    if (IsPlainRequestURL(url, plainScheme)) {
+        requestURL = url;
+        scheme = plainScheme;
+        user.clear();
+        password.clear();
+        return true;
+    }
     std::string address = url;
     if (address.find("://") == std::string::npos)
         address = "http://" + address;
