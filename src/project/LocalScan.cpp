@@ -7,6 +7,10 @@
 #include "TextRoutines.h"
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
@@ -62,12 +66,29 @@ void TLocalScan::Run(const std::string& location) {
         excludedLower_.clear();
     }
     folderItems_.clear();
+    // Links are followed only to places inside this folder, as it really is.
+    rootReal_.clear();
+    rootDev_ = rootIno_ = 0;
+    const std::string root = finder_.Location().empty() ? "." : finder_.Location();
+    if (char* real = ::realpath(root.c_str(), nullptr)) {
+        rootReal_ = real;
+        std::free(real);
+    }
+    struct stat st {};
+    if (::stat(root.c_str(), &st) == 0) {
+        rootDev_ = std::uint64_t(st.st_dev);
+        rootIno_ = std::uint64_t(st.st_ino);
+    }
     finder_.Search();
 }
 
 void TLocalScan::ffSearchNewFolder(const std::string& folder, bool& ignore) {
     reporter_.lookingIn(folder);
-    if (ignoreFolders_.count(LowerCase(folder))) {
+    if (!folderInside(finder_.CurrentFolderFd())) {
+        // Reached through a link that leads out of the site.
+        reporter_.problem(LeftOutLinkLine(folder));
+        ignore = true;
+    } else if (ignoreFolders_.count(LowerCase(folder))) {
         reporter_.logLine("Ignoring Folder: " + folder);
         ignore = true;
     } else {
@@ -82,7 +103,17 @@ void TLocalScan::ffSearchFound(const std::string& folder, const TFileInfo& info)
     reporter_.fileFound(path);
     if (MatchesFileTypes(path, profile_.FileTypes())) {
         reporter_.logLine("  " + path);
-        if (!isExcluded(path)) {
+        // An entry whose type the listing told is no link; any other is
+        // looked at, and a link out of the site is left out unread.
+        bool outside = false;
+        if (info.HasStatus && info.FolderFd >= 0) {
+            struct stat st {};
+            outside = ::fstatat(info.FolderFd, info.Name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                      S_ISLNK(st.st_mode) && !linkInside(info.FolderFd, info.Name);
+        }
+        if (outside) {
+            reporter_.problem(LeftOutLinkLine(path));
+        } else if (!isExcluded(path)) {
             // A file whose address no sitemap can hold gets no item: the
             // site map and the sitemap list the same pages.
             std::string url = LocalURL(path);
@@ -110,6 +141,83 @@ bool TLocalScan::isExcluded(const std::string& path) const {
     return lower == excludedLower_ || ignoreFiles_.count(lower) != 0;
 }
 
+bool TLocalScan::folderInside(int folderFd) const {
+    if (folderFd < 0 || rootReal_.empty())
+        return true; // nothing is read from a folder that did not open
+    if (rootReal_ == "/")
+        return true;
+    // The folder's real path, as the system has it for the open folder.
+    char link[64], real[PATH_MAX + 1];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", folderFd);
+    ssize_t n = ::readlink(link, real, sizeof real);
+    if (n > 0 && std::size_t(n) < sizeof real && real[0] == '/') {
+        std::string_view path(real, std::size_t(n));
+        return path == rootReal_ ||
+               (path.starts_with(rootReal_) && path.size() > rootReal_.size() &&
+                path[rootReal_.size()] == '/');
+    }
+    // A path too long for that (or no /proc): up through ".." until the
+    // scanned folder or the top of the file system.
+    struct stat st {};
+    if (::fstat(folderFd, &st) != 0)
+        return false;
+    int current = ::dup(folderFd);
+    bool inside = false;
+    for (int depth = 0; current >= 0 && depth < 100000; ++depth) {
+        if (std::uint64_t(st.st_dev) == rootDev_ && std::uint64_t(st.st_ino) == rootIno_) {
+            inside = true;
+            break;
+        }
+        int up = ::openat(current, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        struct stat upSt {};
+        bool top = up < 0 || ::fstat(up, &upSt) != 0 ||
+                   (upSt.st_dev == st.st_dev && upSt.st_ino == st.st_ino);
+        ::close(current);
+        current = up;
+        if (top)
+            break;
+        st = upSt;
+    }
+    if (current >= 0)
+        ::close(current);
+    return inside;
+}
+
+bool TLocalScan::linkInside(int folderFd, std::string name) const {
+    int folder = ::dup(folderFd);
+    bool inside = false;
+    // At most as many links as the system follows in one path.
+    for (int links = 0; folder >= 0 && links <= 40; ++links) {
+        struct stat st {};
+        if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            break;
+        if (!S_ISLNK(st.st_mode)) {
+            inside = folderInside(folder);
+            break;
+        }
+        std::string target(std::size_t(st.st_size > 0 ? st.st_size : PATH_MAX) + 1, '\0');
+        ssize_t n = ::readlinkat(folder, name.c_str(), target.data(), target.size());
+        if (n <= 0 || std::size_t(n) >= target.size())
+            break;
+        target.resize(std::size_t(n));
+        // The link's folder part is opened (following what links it holds),
+        // and its last part looked at in turn.
+        std::size_t slash = target.rfind('/');
+        std::string where = slash == std::string::npos ? "."
+                            : slash == 0               ? "/"
+                                                       : target.substr(0, slash);
+        name = slash == std::string::npos ? target : target.substr(slash + 1);
+        if (name.empty() || name == "." || name == "..")
+            break; // a folder, not a file
+        int next = ::openat(folder, where.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(folder);
+        folder = next;
+    }
+    if (folder >= 0)
+        ::close(folder);
+    return inside;
+}
+
 TSiteTree::Node* TLocalScan::AddLocalItem(const std::string& path, bool isFolder,
                                           std::optional<std::time_t> mtime, int folderFd,
                                           std::optional<std::string> url) {
@@ -117,7 +225,7 @@ TSiteTree::Node* TLocalScan::AddLocalItem(const std::string& path, bool isFolder
     r.FilePath = path;
     r.IsFolder = isFolder;
     r.ChangeFreq = profile_.DefFreq();
-    r.Priority = profile_.DefPri();
+    r.Priority = SitemapPriority(profile_.DefPri());
     std::string parentKey;
     int icon;
     if (isFolder) {
@@ -236,6 +344,16 @@ std::string LeftOutLongAddressLine(std::string_view address) {
     if (end < address.size())
         line += "\xE2\x80\xA6"; // "…"
     return line;
+}
+
+std::string LeftOutLinkLine(const std::string& path) {
+    return "Left out (link to a place outside the site's folder): " + path;
+}
+
+double SitemapPriority(double priority) {
+    if (std::isnan(priority))
+        return 0.5;
+    return std::clamp(priority, 0.0, 1.0);
 }
 
 void RemoveEmptyFolders(TSiteTree& tree) {

@@ -7,6 +7,7 @@
 #include "SiteTree.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -67,6 +68,11 @@ class TLocalScan {
     void ffSearchFound(const std::string& folder, const TFileInfo& info);
     // The output file or a file of the ignore-file list (letter case ignored).
     bool isExcluded(const std::string& path) const;
+    // Whether the open folder lies inside the scanned folder, links resolved.
+    bool folderInside(int folderFd) const;
+    // Whether the entry name of the open folder, followed through every
+    // link, ends in a folder inside the scanned folder.
+    bool linkInside(int folderFd, std::string name) const;
 
     const TMapProfile& profile_;
     TSiteTree& tree_;
@@ -76,6 +82,9 @@ class TLocalScan {
     std::unordered_set<std::string> ignoreFolders_; // lower case
     std::unordered_set<std::string> ignoreFiles_;   // lower case
     std::string excludedLower_;
+    // The scanned folder with every link resolved, and its identity.
+    std::string rootReal_;
+    std::uint64_t rootDev_ = 0, rootIno_ = 0;
     // The first item made for each folder path: the folder's own item, which
     // precedes every item of its files in tree order.
     std::unordered_map<std::string, TSiteTree::Node*> folderItems_;
@@ -91,6 +100,15 @@ bool FitsSitemapLoc(std::string_view address);
 // The log line of an address left out for its length: its first 100
 // characters (not bytes: a character is never cut), then "…" for the rest.
 std::string LeftOutLongAddressLine(std::string_view address);
+
+// The log line of a link left out because it leads out of the scanned
+// folder: a page or folder elsewhere on the disk is not the site's.
+std::string LeftOutLinkLine(const std::string& path);
+
+// A priority as a sitemap takes it: within 0.0 to 1.0, and 0.5 for a value
+// that is no number. The writer writes every priority so, and a profile's
+// default is taken so when items get it.
+double SitemapPriority(double priority);
 
 // Deletes, in one pass from the last item to the first, every folder item that
 // has no children, so folders holding only empty folders go too.

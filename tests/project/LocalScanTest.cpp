@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -391,5 +392,71 @@ TEST(LocalScan, TitlesAreLookedForInTheFirstMegabyteOnly) {
         std::ofstream(file) << std::string(c.fillerBefore, ' ') << "<TITLE>Found"
                             << (c.closed ? "</Title>" : std::string(3 << 20, 'x'));
         EXPECT_EQ(ReadPageTitle(file), c.title) << c.fillerBefore;
+    }
+}
+
+TEST_F(LocalSite, LinksAreFollowedOnlyToPlacesInsideTheSite) {
+    // A folder beside the site, whose titles must not be published.
+    const std::string outside = dir.path().toStdString() + "/private/";
+    fs::create_directories(outside + "letters");
+    std::ofstream(outside + "secret.html") << "<title>Outside Secret</title>";
+    std::ofstream(outside + "letters/letter.html") << "<title>Outside Letter</title>";
+    std::ofstream(site + "docs/hop.html") << "<title>Hop</title>";
+    struct Case {
+        const char* link; // below the site
+        std::string target;
+        bool folder, followed;
+    };
+    const Case cases[] = {
+        {"out.html", outside + "secret.html", false, false},
+        {"letters", outside + "letters", true, false},
+        {"relative.html", "../private/secret.html", false, false},
+        // Through a link inside the site to one that leads out.
+        {"chain.html", "docs/onward.html", false, false},
+        {"docs/onward.html", "../../private/secret.html", false, false},
+        {"guide-again.html", "docs/guide.html", false, true},
+        {"absolute-inside.html", site + "docs/guide.html", false, true},
+        {"docs/up.html", "../index.html", false, true},
+        {"pictures", "pics", true, true},
+        {"back", site + "docs/loop", true, true}, // to a link back to the site: no hang
+    };
+    for (const Case& c : cases) {
+        if (c.folder)
+            fs::create_directory_symlink(c.target, site + c.link);
+        else
+            fs::create_symlink(c.target, site + c.link);
+    }
+    scan();
+
+    std::string titles;
+    tree.forEach([&](TSiteTree::Node& n) { titles += n.data.LinkText + "\n"; });
+    EXPECT_EQ(titles.find("Outside"), std::string::npos) << titles;
+    for (const Case& c : cases) {
+        const std::string path = site + c.link + (c.folder ? "/" : "");
+        const bool leftOut =
+            std::find(rec.lines.begin(), rec.lines.end(), LeftOutLinkLine(path)) != rec.lines.end();
+        EXPECT_EQ(leftOut, !c.followed) << c.link;
+        if (!c.folder && c.followed) {
+            EXPECT_NE(std::find(rec.found.begin(), rec.found.end(), path), rec.found.end())
+                << c.link;
+        }
+    }
+    EXPECT_EQ(LeftOutLinkLine(site + "out.html"),
+              "Left out (link to a place outside the site's folder): " + site + "out.html");
+    // The links that stay inside give their pages, under the link's name.
+    std::vector<std::string> urls;
+    tree.forEach([&](TSiteTree::Node& n) { urls.push_back(n.data.LinkURL); });
+    for (const char* url :
+         {"http://www.example.com/guide-again.html", "http://www.example.com/absolute-inside.html",
+          "http://www.example.com/docs/up.html"})
+        EXPECT_NE(std::find(urls.begin(), urls.end(), url), urls.end()) << url;
+}
+
+TEST_F(LocalSite, ItemsTakeTheDefaultPriorityAsASitemapTakesIt) {
+    for (auto [defPri, want] : {std::pair{0.3, 0.3}, {-1.0, 0.0}, {4.0, 1.0}, {NAN, 0.5}}) {
+        profile.setDefPri(defPri);
+        tree.clear();
+        scan();
+        tree.forEach([&](TSiteTree::Node& n) { EXPECT_EQ(n.data.Priority, want) << defPri; });
     }
 }
