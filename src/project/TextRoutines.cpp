@@ -154,7 +154,9 @@ bool MatchesFileTypes(std::string_view fileName, std::string_view maskList) {
     std::string_view ext = dot == std::string_view::npos || dot < nameStart ? std::string_view()
                                                                             : fileName.substr(dot);
     // "*" + extension + ";" searched for in the list, both without regard to
-    // ASCII letter case; no copies of the list or the name are made.
+    // ASCII letter case; no copies of the list or the name are made. The
+    // list is long and asked once for every link of a crawl: the search
+    // jumps from one "*" to the next.
     auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
     const std::size_t needleSize = ext.size() + 2;
     if (maskList.size() < needleSize)
@@ -162,10 +164,13 @@ bool MatchesFileTypes(std::string_view fileName, std::string_view maskList) {
     auto needleAt = [&](std::size_t i) {
         return i == 0 ? '*' : i == needleSize - 1 ? ';' : lower(ext[i - 1]);
     };
-    for (std::size_t at = 0; at + needleSize <= maskList.size(); ++at) {
-        if (maskList[at] != '*')
+    const char second = needleAt(1);
+    for (std::size_t at = maskList.find('*');
+         at != std::string_view::npos && at + needleSize <= maskList.size();
+         at = maskList.find('*', at + 1)) {
+        if (lower(maskList[at + 1]) != second)
             continue;
-        std::size_t i = 1;
+        std::size_t i = 2;
         while (i < needleSize && lower(maskList[at + i]) == needleAt(i))
             ++i;
         if (i == needleSize)
