@@ -17,6 +17,8 @@ void TFetchAhead::SetDepth(int depth) {
 void TFetchAhead::Fill(const TSpiderQueue& queue, const TFileFetcher& settings,
                        const TWillFetch& willFetch) {
     while (m_Ahead < m_Depth && m_Slots.size() < queue.Size()) {
+        if (MayStart && !MayStart())
+            break;
         const std::size_t index = m_Slots.size();
         if (!willFetch(queue.FullAt(index), queue.BareAt(index))) {
             m_Slots.push_back(nullptr);
@@ -29,6 +31,8 @@ void TFetchAhead::Fill(const TSpiderQueue& queue, const TFileFetcher& settings,
         TFileFetcher* fetcher = m_Free.back();
         m_Free.pop_back();
         fetcher->CopySettings(settings);
+        if (OnStarted)
+            OnStarted();
         fetcher->BeginFetch(EncodeURLForFetch(queue.FullAt(index)));
         m_Slots.push_back(fetcher);
         ++m_Ahead;

@@ -27,6 +27,14 @@ class TFetchAhead {
     TFetchAhead(const TFetchAhead&) = delete;
     TFetchAhead& operator=(const TFetchAhead&) = delete;
 
+    // Asked before each fetch ahead would start: false ends the filling for
+    // now, and the entry is looked at again by the next Fill. None: always.
+    std::function<bool()> MayStart;
+    // Told of each fetch ahead as it starts.
+    std::function<void()> OnStarted;
+    // Fetches ahead started and not yet taken.
+    int Outstanding() const { return m_Ahead; }
+
     // How many pages may be fetched ahead; 0 fetches none.
     void SetDepth(int depth);
     int Depth() const { return m_Depth; }

@@ -9,6 +9,9 @@
 #include "UnicodeText.h"
 #include "Uri.h"
 
+#include <QEventLoop>
+#include <QTimer>
+
 #include <algorithm>
 #include <utility>
 
@@ -78,6 +81,35 @@ bool IsErrorStatus(int response) {
     return response >= 300 || (response > 0 && response < 200);
 }
 
+// An answer that asks the client to come back later.
+bool IsBusyStatus(int response) {
+    return response == 429 || response == 503;
+}
+
+// A count with thousands separators: "5,000,000".
+std::string WithThousands(long long count) {
+    std::string digits = std::to_string(count);
+    const std::size_t first = digits.front() == '-' ? 1 : 0;
+    for (std::size_t at = digits.size(); at > first + 3; at -= 3)
+        digits.insert(at - 3, ",");
+    return digits;
+}
+
+std::string Counted(long long count, const char* unit) {
+    return WithThousands(count) + " " + unit + (count == 1 ? "" : "s");
+}
+
+// A time limit as the user set it: whole minutes, else seconds, else
+// milliseconds.
+std::string LimitText(std::chrono::milliseconds limit) {
+    const long long ms = limit.count();
+    if (ms % 60000 == 0)
+        return Counted(ms / 60000, "minute");
+    if (ms % 1000 == 0)
+        return Counted(ms / 1000, "second");
+    return Counted(ms, "millisecond");
+}
+
 } // namespace
 
 TSpider::TSpider(const TMapProfile& profile, TSiteTree& tree,
@@ -99,7 +131,13 @@ TSpider::TSpider(const TMapProfile& profile, TSiteTree& tree,
         return claimed->Claim(url);
     };
     m_Robots.OnLog = [this](const std::string& line) { m_Reporter.logLine(line); };
-    m_Ahead.SetDepth(DefaultFetchAhead);
+    // A page fetched ahead is a request like any other: it waits for the
+    // request rate, and none is started for a page beyond the page limit.
+    m_Ahead.MayStart = [this] {
+        return m_Pacer.Ready() &&
+               (m_MaxPages <= 0 || m_FoundCount + m_Ahead.Outstanding() < m_MaxPages);
+    };
+    m_Ahead.OnStarted = [this] { m_Pacer.Started(); };
 }
 
 TSpider::~TSpider() = default;
@@ -113,6 +151,94 @@ void TSpider::Cancel() {
         m_Current->CancelFetch();
     m_Robots.Cancel();
     m_Ahead.Reset();
+    if (m_Pause)
+        m_Pause->quit();
+}
+
+void TSpider::StopAt(TCrawlLimit limit) {
+    if (!m_SpiderRunning)
+        return;
+    m_LimitReached = limit;
+    m_LimitLine = limit == TCrawlLimit::Pages
+                      ? "Stopped at the page limit (" + WithThousands(m_MaxPages) + ")"
+                      : "Stopped at the time limit (" + LimitText(m_TimeLimit) + ")";
+    m_SpiderRunning = false;
+    // The page under way when time runs out gets no item, as after Cancel.
+    if (m_Current && m_Current->Busy())
+        m_Current->CancelFetch();
+    m_Robots.Cancel();
+    m_Ahead.Reset();
+    if (m_Pause)
+        m_Pause->quit();
+    m_Reporter.crawlStopped(m_LimitLine);
+}
+
+void TSpider::TakeLimits() {
+    m_MaxPages = std::max(0, m_Profile.MaxPages());
+    m_MaxDepth = std::max(0, m_Profile.MaxDepth());
+    m_TimeLimit = m_TimeLimitSet ? std::max(std::chrono::milliseconds(0), *m_TimeLimitSet)
+                                 : std::chrono::minutes(std::max(0, m_Profile.MaxMinutes()));
+    m_Pacer.SetRate(std::min(m_Profile.MaxRate(), TMapProfile::MaxRateLimit));
+    const int connections = std::clamp(m_Profile.Connections(), TMapProfile::MinConnections,
+                                       TMapProfile::MaxConnections);
+    // The page the crawl fetches itself (or robots.txt) and those fetched
+    // ahead are the requests in flight at once.
+    m_Ahead.SetDepth(m_AheadSet ? *m_AheadSet : connections - 1);
+    m_LimitReached = TCrawlLimit::None;
+    m_LimitLine.clear();
+    m_Level = -1;
+    m_LevelEnd = 0;
+}
+
+bool TSpider::Pause(std::chrono::milliseconds span) {
+    if (!m_SpiderRunning)
+        return false;
+    if (span.count() <= 0)
+        return true;
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    timer.start(span);
+    m_Pause = &loop;
+    loop.exec();
+    m_Pause = nullptr;
+    return m_SpiderRunning;
+}
+
+bool TSpider::PaceRequest() {
+    while (m_SpiderRunning && !m_Pacer.Ready())
+        Pause(std::chrono::ceil<std::chrono::milliseconds>(m_Pacer.Wait()));
+    if (!m_SpiderRunning)
+        return false;
+    m_Pacer.Started();
+    return true;
+}
+
+bool TSpider::FetchWithRetry(TFileFetcher& fetcher, const std::string& address, bool fetched) {
+    if (fetched) {
+        fetcher.WaitForOutcome();
+        fetcher.EndFetch();
+    } else {
+        if (!PaceRequest())
+            return false;
+        fetcher.FetchPage(address);
+    }
+    if (!m_SpiderRunning)
+        return false;
+    // A server that is busy and names a short wait is asked once more after
+    // it; a longer wait, or none named, and the page fails now.
+    const int wait = fetcher.RetryAfter;
+    if (!IsBusyStatus(fetcher.Response) || wait < 0 || wait > MaxRetryAfterSeconds)
+        return true;
+    m_Reporter.logLine("Waiting " + Counted(wait, "second") + " as the server asked (HTTP " +
+                       std::to_string(fetcher.Response) + "): " + address);
+    m_Current = &fetcher;
+    if (!Pause(std::chrono::seconds(wait)) || !PaceRequest())
+        return false;
+    fetcher.FetchPage(address);
+    return m_SpiderRunning;
 }
 
 int TSpider::QueueURL(const std::string& fullURL, const std::string& bareURL,
@@ -127,6 +253,12 @@ bool TSpider::TakeQueuedURL(std::string& bareURL, std::string& fullURL, std::str
         fullURL.clear();
         foundOn.clear();
         return false;
+    }
+    // The entries of each link level follow those of the level before.
+    const std::size_t sequence = m_Queue.TakenCount();
+    if (sequence >= m_LevelEnd) {
+        ++m_Level;
+        m_LevelEnd = sequence + m_Queue.Size();
     }
     AURLItem item = m_Queue.TakeFront();
     m_Prefetched = m_Ahead.Take();
@@ -152,6 +284,9 @@ std::string TSpider::FailureText() const {
                                                 : m_Current->FailureReason;
     if (response == -3)
         return "the connection was lost";
+    if (IsBusyStatus(response) && m_Current->RetryAfter > MaxRetryAfterSeconds)
+        return "HTTP " + std::to_string(response) + " " + HTTPStatusText(response) +
+               " (the server asked for a wait of " + Counted(m_Current->RetryAfter, "second") + ")";
     if (IsErrorStatus(response))
         return "HTTP " + std::to_string(response) + " " + HTTPStatusText(response);
     return {};
@@ -200,6 +335,28 @@ void TSpider::QueuePageLinks(const std::string& foundOn) {
     }
 }
 
+void TSpider::FollowPageLinks(const std::string& foundOn) {
+    if (m_MaxDepth <= 0 || m_Level < m_MaxDepth) {
+        QueuePageLinks(foundOn);
+        return;
+    }
+    // A page at the deepest level is listed; its links are not followed.
+    // The log says so once, for the first link the crawl would have taken.
+    if (m_LimitReached != TCrawlLimit::None)
+        return;
+    const int count = m_Current->LinkCount();
+    for (int i = 0; i < count; ++i) {
+        const auto& [full, bare] = m_Current->Link(i);
+        if (bare.size() <= 1 || m_Queue.Knows(full) || !BeginsWithHttp(full) || !OnStartHost(full))
+            continue;
+        m_LimitReached = TCrawlLimit::Depth;
+        m_LimitLine =
+            "Links below the depth limit (" + WithThousands(m_MaxDepth) + ") were not followed";
+        m_Reporter.logLine(m_LimitLine);
+        return;
+    }
+}
+
 void TSpider::LogLeftOut(std::string_view address) {
     // A hash of each address logged stands for it: a page may repeat a
     // megabyte-long link, and many pages may carry it.
@@ -225,6 +382,10 @@ void TSpider::LeftOutByRobots(const std::string& address, bool startPage) {
 void TSpider::AfterEntry(TFileFetcher* prefetched) {
     m_Ahead.Release(prefetched);
     m_Current = nullptr;
+    FillAhead();
+}
+
+void TSpider::FillAhead() {
     if (m_SpiderRunning && m_TakenCount > 0)
         m_Ahead.Fill(m_Queue, *m_Fetcher, [this](std::string_view full, std::string_view bare) {
             if (!WillFetch(full, bare))
@@ -246,6 +407,7 @@ void TSpider::RunSpider(const std::string& startAddress) {
     m_LeftOut.clear();
     m_StartPageError.clear();
     m_Placement.IndexTree();
+    TakeLimits();
     // Credentials in the start address are sent to the site and never
     // become part of an address the crawl records, logs or writes.
     const std::string start =
@@ -260,6 +422,35 @@ void TSpider::RunSpider(const std::string& startAddress) {
     QueueURL(start, start, {});
     // 3
     m_SpiderRunning = true;
+    // The time limit: checked before each page, and a timer ends a fetch or
+    // a wait under way when it runs out.
+    m_Started = std::chrono::steady_clock::now();
+    auto timeIsUp = [this] {
+        return m_TimeLimit.count() > 0 &&
+               std::chrono::steady_clock::now() - m_Started >= m_TimeLimit;
+    };
+    struct TTimerEnd {
+        std::unique_ptr<QTimer>& timer;
+        ~TTimerEnd() { timer.reset(); }
+    } timerEnd{m_TimeUp};
+    if (m_TimeLimit.count() > 0) {
+        m_TimeUp = std::make_unique<QTimer>();
+        m_TimeUp->setSingleShot(true);
+        // A limit of weeks is waited for an hour at a time.
+        auto arm = [this] {
+            const auto left = m_TimeLimit - std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                std::chrono::steady_clock::now() - m_Started);
+            m_TimeUp->start(std::clamp(left, std::chrono::milliseconds(1),
+                                       std::chrono::milliseconds(std::chrono::hours(1))));
+        };
+        QObject::connect(m_TimeUp.get(), &QTimer::timeout, [this, timeIsUp, arm] {
+            if (timeIsUp())
+                StopAt(TCrawlLimit::Time);
+            else
+                arm();
+        });
+        arm();
+    }
     m_Reporter.lookingIn(start);
     m_FoundCount = 0;
     m_TakenCount = 0;
@@ -271,6 +462,10 @@ void TSpider::RunSpider(const std::string& startAddress) {
 
     // 5
     while (m_SpiderRunning) {
+        if (timeIsUp()) {
+            StopAt(TCrawlLimit::Time);
+            break;
+        }
         std::string bare, taken, takenFoundOn;
         const bool fetchable = TakeQueuedURL(bare, taken, takenFoundOn);
         // Whatever becomes of this entry, the fetcher started ahead for it
@@ -286,9 +481,18 @@ void TSpider::RunSpider(const std::string& startAddress) {
         const bool startPage = m_TakenCount == 1;
         if (!startPage && !(OnStartHost(taken) && BeginsWithHttp(taken)))
             continue;
+        // A page beyond the page limit ends the crawl before it is counted.
+        if (m_MaxPages > 0 && m_FoundCount >= m_MaxPages) {
+            StopAt(TCrawlLimit::Pages);
+            continue;
+        }
         m_Reporter.fileFound(taken);
         ++m_FoundCount;
         m_Reporter.fileCount(m_FoundCount);
+        // The page taken was fetched ahead: another fetch ahead takes its
+        // place, so that as many are in flight while the crawl waits for it.
+        if (m_Prefetched)
+            FillAhead();
         m_Reporter.letEventsRun();
         m_Queue.AddVisited(taken);
         const std::string fetchForm = EncodeURLForFetch(taken);
@@ -303,7 +507,10 @@ void TSpider::RunSpider(const std::string& startAddress) {
             continue;
         }
         // robots.txt of the page's origin decides before anything of it is
-        // requested; it is asked for once, the first time.
+        // requested; it is asked for once, the first time (a request that
+        // waits for the request rate like any other).
+        if (!m_Prefetched && !m_Robots.KnownAllows(fetchForm).has_value() && !PaceRequest())
+            return;
         if (!m_Prefetched && !m_Robots.Allows(fetchForm)) {
             if (!m_SpiderRunning)
                 return;
@@ -320,15 +527,10 @@ void TSpider::RunSpider(const std::string& startAddress) {
         TFileFetcher& fetcher = m_Prefetched ? *m_Prefetched : *m_Fetcher;
         m_Current = &fetcher;
         try {
-            if (m_Prefetched) {
-                fetcher.WaitForOutcome();
-                fetcher.EndFetch();
-            } else {
-                fetcher.FetchPage(fetchForm);
-            }
+            const bool fetched = FetchWithRetry(fetcher, fetchForm, m_Prefetched != nullptr);
             if (m_SpiderCancel)
                 fetcher.CancelFetch();
-            if (!m_SpiderRunning)
+            if (!fetched || !m_SpiderRunning)
                 return;
             foundOn = fetcher.URL;
         } catch (...) {
@@ -365,7 +567,7 @@ void TSpider::RunSpider(const std::string& startAddress) {
                 m_Queue.AddVisited(page);
                 m_RedirectTargets.insert(page);
             }
-            QueuePageLinks(foundOn);
+            FollowPageLinks(foundOn);
             MarkDateKnown(m_Placement.AddStartItem(page, TitleAsHtml(fetcher.Title), PageStamp()));
             continue;
         }
@@ -386,7 +588,7 @@ void TSpider::RunSpider(const std::string& startAddress) {
             continue;
         }
         // 6
-        QueuePageLinks(foundOn);
+        FollowPageLinks(foundOn);
         // 7
         const std::string segment = LastURLSegment(page);
         if (segment.find('.') != std::string::npos && !MatchesFileTypes(segment, fileTypes))

@@ -9,21 +9,39 @@
 #include "FetchAhead.h"
 #include "FileFetcher.h"
 #include "MapProfile.h"
+#include "RequestPacer.h"
 #include "SiteRobots.h"
 #include "SiteTree.h"
 #include "SpiderQueue.h"
 #include "SpiderTree.h"
 
+#include <chrono>
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
 #include <vector>
 
+class QEventLoop;
+class QTimer;
+
 namespace tessaly {
 
 class TSpiderReporter;
+
+// The limit that ended a crawl, or that left links out.
+enum class TCrawlLimit {
+    None,
+    // The page limit: the crawl stopped before a page beyond it.
+    Pages,
+    // The time limit: the crawl stopped when it ran out.
+    Time,
+    // The depth limit: the crawl ran to its end, but links of pages at the
+    // deepest level were not followed.
+    Depth,
+};
 
 class TSpider {
   public:
@@ -49,14 +67,31 @@ class TSpider {
     const std::string& StartPageError() const { return m_StartPageError; }
     // Addresses robots.txt kept the last crawl from requesting.
     int RobotsBlocked() const { return m_RobotsBlocked; }
+    // The limit that stopped the last crawl (Pages, Time), or that left
+    // links out of it (Depth); None when the crawl ran to its end. A crawl a
+    // limit stopped is a finished search, not a cancelled one: SpiderCancel
+    // is false, and its results stand as any search's.
+    TCrawlLimit LimitReached() const { return m_LimitReached; }
+    // The line the crawl logged for it ("Stopped at the page limit
+    // (5,000,000)", "Stopped at the time limit (10 minutes)", "Links below
+    // the depth limit (3) were not followed"); empty for None.
+    const std::string& LimitLine() const { return m_LimitLine; }
+    // The longest the crawl may run, instead of the profile's MaxMinutes
+    // (for a run that needs a finer measure); none: the profile's.
+    void SetTimeLimit(std::optional<std::chrono::milliseconds> limit) { m_TimeLimitSet = limit; }
+    // The longest the crawl waits for a page whose server answered 429 or
+    // 503 with Retry-After before it asks once more; a longer wait is not
+    // waited for, and the page fails.
+    static constexpr int MaxRetryAfterSeconds = 120;
 
     // The page fetcher, set up as the window sets it up; pages fetched ahead
     // are fetched with its settings.
     TFileFetcher& Fetcher() { return *m_Fetcher; }
     // How many pages are fetched ahead of their turn on further connections;
     // 0 fetches one page at a time. The results are the same either way.
-    void SetFetchAhead(int depth) { m_Ahead.SetDepth(depth); }
-    static constexpr int DefaultFetchAhead = 8;
+    // Unset, the profile's Connections decide: one fewer than that is
+    // fetched ahead, so that many requests at most are in flight at once.
+    void SetFetchAhead(int depth) { m_AheadSet = depth; }
     TSpiderQueue& Queue() { return m_Queue; }
     TSpiderTree& Placement() { return m_Placement; }
 
@@ -92,9 +127,28 @@ class TSpider {
     // After each entry taken: its fetcher ahead is free, and more pages are
     // started ahead.
     void AfterEntry(TFileFetcher* prefetched);
+    // Starts pages ahead, as many as may be in flight.
+    void FillAhead();
     // Counts and logs an address robots.txt keeps out; for the start page,
     // the crawl ends with that reason.
     void LeftOutByRobots(const std::string& address, bool startPage);
+    // Takes the profile's limits (brought into range) for a crawl.
+    void TakeLimits();
+    // Ends the crawl at a limit: as Cancel does, but as a finished search,
+    // with the limit's line logged and told to the reporter.
+    void StopAt(TCrawlLimit limit);
+    // Queues the page's links unless it is at the deepest level allowed.
+    void FollowPageLinks(const std::string& foundOn);
+    // Waits, letting events run, while the crawl runs; false when it ended
+    // meanwhile (Cancel, a limit).
+    bool Pause(std::chrono::milliseconds span);
+    // Waits until the request rate allows the next request, and counts it
+    // as started; false when the crawl ended meanwhile.
+    bool PaceRequest();
+    // Fetches the page with the fetcher (which may have fetched it already),
+    // once more after the wait a 429 or 503 answer asked for (once, when it
+    // is short enough). False when the crawl ended meanwhile.
+    bool FetchWithRetry(TFileFetcher& fetcher, const std::string& address, bool fetched);
 
     const TMapProfile& m_Profile;
     TSpiderReporter& m_Reporter;
@@ -110,6 +164,25 @@ class TSpider {
 
     bool m_SpiderRunning = false;
     bool m_SpiderCancel = false;
+    // The limits of the running crawl; 0: none.
+    int m_MaxPages = 0;
+    int m_MaxDepth = 0;
+    std::chrono::milliseconds m_TimeLimit{0};
+    std::optional<std::chrono::milliseconds> m_TimeLimitSet;
+    std::optional<int> m_AheadSet;
+    TRequestPacer m_Pacer;
+    TCrawlLimit m_LimitReached = TCrawlLimit::None;
+    std::string m_LimitLine;
+    std::chrono::steady_clock::time_point m_Started;
+    std::unique_ptr<QTimer> m_TimeUp;
+    // The wait Pause runs, for Cancel and the limits to end it.
+    QEventLoop* m_Pause = nullptr;
+    // The link level of the entry last taken (the start page's is 0): the
+    // queue is first in, first out, so the entries of one level follow
+    // those of the level before; m_LevelEnd is the count of entries ever
+    // queued at which the next level begins.
+    int m_Level = -1;
+    std::size_t m_LevelEnd = 0;
     int m_TakenCount = 0;
     int m_RobotsBlocked = 0;
     std::string m_StartPageError;

@@ -51,6 +51,14 @@ class TSpiderQueue {
     std::string_view BareAt(std::size_t index) const { return m_Queue[index].Bare(); }
     // The entry at the front, taken off the queue.
     AURLItem TakeFront();
+    // Entries taken since the queue was last cleared; with Size, the number
+    // of entries ever queued.
+    std::size_t TakenCount() const { return m_Taken; }
+    // QueueURL would not append the link: an entry with that full address
+    // waits, or the address was visited.
+    bool Knows(std::string_view fullURL) const {
+        return m_Waiting.Find(fullURL) || IsVisited(fullURL);
+    }
 
     // The visited list: addresses taken for fetching in this crawl.
     void AddVisited(std::string_view address);

@@ -2,6 +2,7 @@
 // Where the crawl shows its progress (the status page, an unattended run's
 // output, a test's record). The crawl calls letEventsRun at its fixed points
 // so the window stays alive and Cancel can be pressed.
+#include <cstdio>
 #include <string>
 
 namespace tessaly {
@@ -17,6 +18,13 @@ class TSpiderReporter {
     // A line of the running log.
     virtual void logLine(const std::string& line) = 0;
     virtual void letEventsRun() = 0;
+    // A limit ended the crawl ("Stopped at the page limit (5,000,000)"): a
+    // line of the log, and of standard error, where an unattended run says
+    // how it went.
+    virtual void crawlStopped(const std::string& line) {
+        logLine(line);
+        std::fprintf(stderr, "%s\n", line.c_str());
+    }
 };
 
 } // namespace tessaly

@@ -3,13 +3,63 @@
 #include "UnicodeText.h"
 #include "Uri.h"
 
+#include <algorithm>
 #include <cmath>
 #include <ctime>
+#include <limits>
 #include <utility>
 
 namespace tessaly {
 
 using html::TUri;
+
+int RetryAfterSeconds(std::string_view value, std::time_t now) {
+    while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
+        value.remove_prefix(1);
+    while (!value.empty() && (value.back() == ' ' || value.back() == '\t'))
+        value.remove_suffix(1);
+    if (value.empty())
+        return -1;
+    if (value.find_first_not_of("0123456789") == std::string_view::npos) {
+        long long seconds = 0;
+        for (const char c : value) {
+            seconds = seconds * 10 + (c - '0');
+            if (seconds > std::numeric_limits<int>::max())
+                return std::numeric_limits<int>::max();
+        }
+        return static_cast<int>(seconds);
+    }
+    const TDateTime date = ParseHTTPDate(std::string(value));
+    if (date == 0)
+        return -1;
+    const double seconds = std::difftime(DateTimeToTime(date), now);
+    if (!(seconds > 0))
+        return 0;
+    return seconds >= std::numeric_limits<int>::max() ? std::numeric_limits<int>::max()
+                                                      : static_cast<int>(std::ceil(seconds));
+}
+
+std::string HeaderLineValue(std::string_view headers, std::string_view name) {
+    while (!headers.empty()) {
+        const std::size_t end = std::min(headers.find('\n'), headers.size());
+        std::string_view line = headers.substr(0, end);
+        headers.remove_prefix(std::min(end + 1, headers.size()));
+        if (line.size() <= name.size() || line[name.size()] != ':')
+            continue;
+        bool same = true;
+        for (std::size_t i = 0; i < name.size() && same; ++i)
+            same = (line[i] | 0x20) == (name[i] | 0x20);
+        if (!same)
+            continue;
+        line.remove_prefix(name.size() + 1);
+        while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
+            line.remove_prefix(1);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+            line.remove_suffix(1);
+        return std::string(line);
+    }
+    return {};
+}
 
 std::string ShortenURL(const std::string& address) {
     TUri uri;

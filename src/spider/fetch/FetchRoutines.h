@@ -28,6 +28,15 @@ std::string EncodeURLForFetch(std::string_view address);
 // empty when there is none.
 std::string ContentTypeCharSet(std::string_view contentType);
 
+// The seconds a Retry-After value asks a client to wait, from the moment
+// now: a number of seconds, or an HTTP date (a date already past asks for
+// no wait). -1 when the value is neither; a number too large for an int is
+// the largest int.
+int RetryAfterSeconds(std::string_view value, std::time_t now);
+// The value of the first header line of that name (without regard to case)
+// in a header block of CR LF lines, trimmed; empty when there is none.
+std::string HeaderLineValue(std::string_view headers, std::string_view name);
+
 // A TDateTime (local, naive) as a local QDateTime, and back.
 QDateTime DateTimeToQt(TDateTime value);
 TDateTime QtToDateTime(const QDateTime& value);

@@ -16,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
+#include <ctime>
 #include <stdexcept>
 
 namespace tessaly {
@@ -163,6 +164,8 @@ void TFileFetcher::TakeHeaderInfo() {
     ContentLocation = h.Location;
     m_LastModified = h.LastModified;
     m_LastModifiedReceived = h.LastModified != 0;
+    RetryAfter =
+        RetryAfterSeconds(HeaderLineValue(h.RawHeadersCRLF, "Retry-After"), std::time(nullptr));
     if (!m_BodyWanted(h.ContentType)) {
         // An error answer whose body is not wanted still ends as that
         // error, not as a page received.
@@ -240,6 +243,7 @@ void TFileFetcher::ResetPage() {
     Redirected = false;
     FailureReason.clear();
     HeldRedirect.clear();
+    RetryAfter = -1;
     m_PageLinks.clear();
     m_FollowedLinks.clear();
     m_LinkText.clear();

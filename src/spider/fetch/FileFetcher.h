@@ -93,6 +93,9 @@ class TFileFetcher {
     // fetch ended at the redirect, Response holding its status. Empty when
     // none was refused.
     std::string HeldRedirect;
+    // The seconds the last answer asked to wait before asking again (its
+    // Retry-After header, a number or a date); -1 when it named none.
+    int RetryAfter = -1;
     // Why the last fetch got no answer, where that matters to the user (a
     // certificate refused); empty otherwise.
     std::string FailureReason;
