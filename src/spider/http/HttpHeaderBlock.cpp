@@ -30,6 +30,37 @@ std::string GetPart(CURLU* url, CURLUPart part, unsigned flags = 0) {
 // would encode, drop or take apart (credentials, fragments, blanks, controls,
 // bytes above ASCII, back slashes). Most addresses of a crawl look so, and
 // the library's parse costs more than the rest of a request's set-up.
+// A host name the library keeps as it stands: labels that are not empty,
+// and either some label that is not a number, or the four decimal numbers
+// of an IPv4 address as it is written canonically. Numbers in any other
+// form ("2", "127.1", "0x7f.0.0.1", "010.0.0.1") the library rewrites as an
+// IPv4 address.
+bool IsPlainHost(std::string_view host) {
+    int labels = 0;
+    bool canonical = true;
+    bool allNumbers = true;
+    for (size_t start = 0; start <= host.size();) {
+        size_t end = host.find('.', start);
+        if (end == std::string_view::npos)
+            end = host.size();
+        const std::string_view label = host.substr(start, end - start);
+        if (label.empty())
+            return false;
+        ++labels;
+        const bool decimal = label.find_first_not_of("0123456789") == std::string_view::npos;
+        const bool hex =
+            label.size() >= 2 && label[0] == '0' && (label[1] == 'x' || label[1] == 'X') &&
+            label.find_first_not_of("0123456789abcdefABCDEF", 2) == std::string_view::npos;
+        if (!decimal && !hex)
+            allNumbers = false;
+        if (!decimal || label.size() > 3 || (label.size() > 1 && label[0] == '0') ||
+            std::stoi(std::string(label)) > 255)
+            canonical = false;
+        start = end + 1;
+    }
+    return !allNumbers || (canonical && labels == 4);
+}
+
 bool IsPlainRequestURL(std::string_view url, std::string_view& scheme) {
     if (url.starts_with("http://"))
         scheme = "http";
@@ -45,7 +76,7 @@ bool IsPlainRequestURL(std::string_view url, std::string_view& scheme) {
             return false;
         ++i;
     }
-    if (i == hostStart || url[hostStart] == '.' || url[i - 1] == '.')
+    if (i == hostStart || !IsPlainHost(url.substr(hostStart, i - hostStart)))
         return false;
     if (i < url.size() && url[i] == ':') {
         const size_t portStart = ++i;

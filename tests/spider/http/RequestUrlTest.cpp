@@ -45,6 +45,15 @@ TEST(RequestUrl, AgreesWithTheLibrary) {
         "http://example.com/\xc3\xa9",
         "http://[::1]:8080/",
         "http://exa_mple.com/",
+        "https://2//::::/",
+        "http://127.1/",
+        "http://0x7f.0.0.1/",
+        "http://010.0.0.1/",
+        "http://1.2.3.4.5/",
+        "http://256.1.1.1/",
+        "http://2a.example/",
+        "http://example.0x1/",
+        "http://a..b/",
         "http://example.com/a;b=c/d,e*f+g$h!i'j(k)l@m:n",
     };
     for (const std::string url : cases) {
