@@ -1,6 +1,7 @@
 #include "ProfileOptionsDialog.h"
 
 #include "ColorPickerButton.h"
+#include "CrawlOptionsPage.h"
 #include "DialogButtons.h"
 #include "FileRoutines.h"
 #include "Folders.h"
@@ -88,6 +89,8 @@ TfrmSiteMapOptions::TfrmSiteMapOptions(const TMapProfile& profile, bool loadLast
     pcMain->addTab(buildFtpPage(), "FTP Upload");
     pcMain->addTab(buildOutputPage(), "Output Options");
     pcMain->addTab(buildQueriesPage(), "Queries to Ignore");
+    crawlPage_ = new TCrawlOptionsPage(profile);
+    pcMain->addTab(crawlPage_, "Cra&wl");
     pcMain->setTabVisible(tsFTPUpload, false);
 
     auto* layout = new QVBoxLayout(this);
@@ -359,6 +362,7 @@ std::optional<bool> TfrmSiteMapOptions::ShowProfileOptions(QWidget* parent, TMap
         dialog.pcMain->setCurrentIndex(page);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
+    dialog.crawlPage_->Apply(profile);
     return WriteProfileOptions(dialog.values(), profile);
 }
 

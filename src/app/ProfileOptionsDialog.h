@@ -22,6 +22,7 @@ class QTextBrowser;
 namespace tessaly {
 
 class ColorPickerButton;
+class TCrawlOptionsPage;
 
 // The FTP sites the dialog offers: their names, and the site manager, which
 // gives the chosen site's name or nothing.
@@ -34,7 +35,14 @@ class TfrmSiteMapOptions : public QDialog {
     Q_OBJECT
   public:
     // Page indexes; the FTP page has no tab and is reached only by opening on it.
-    enum Page { tsFiles = 0, TabSheet2 = 1, tsFTPUpload = 2, TabSheet1 = 3, tsFollowQueries = 4 };
+    enum Page {
+        tsFiles = 0,
+        TabSheet2 = 1,
+        tsFTPUpload = 2,
+        TabSheet1 = 3,
+        tsFollowQueries = 4,
+        tsCrawl = 5
+    };
 
     TfrmSiteMapOptions(const TMapProfile& profile, bool loadLast, ServerSites servers,
                        QWidget* parent = nullptr);
@@ -104,6 +112,7 @@ class TfrmSiteMapOptions : public QDialog {
     QLineEdit* editQueryAdd;
     QPushButton* btnQueryAdd;
     QPushButton* btnQueryRemove;
+    TCrawlOptionsPage* crawlPage_;
 };
 
 } // namespace tessaly

@@ -12,7 +12,9 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QListWidget>
+#include <QLocale>
 #include <QMenu>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTextBrowser>
 #include <QTreeWidget>
@@ -164,6 +166,70 @@ TEST_F(ProfileOptionsDialog, OkWritesEveryValueAndCancelNone) {
     EXPECT_NE(std::find(texts.begin(), texts.end(), "index.html"), texts.end()); // titles off
     EXPECT_NE(std::find(texts.begin(), texts.end(), "scratch.html"), texts.end());
     EXPECT_EQ(std::find(texts.begin(), texts.end(), "guide.html"), texts.end());
+}
+
+TEST_F(ProfileOptionsDialog, TheCrawlPageShowsAndWritesTheCrawlSettings) {
+    open();
+    TMapProfile& p = window->profile();
+    p.Modified = false;
+    // As a new profile holds them: the page shows the defaults, and OK
+    // without a change leaves the profile as it was.
+    withOptions([&](TfrmSiteMapOptions* d) {
+        auto* tabs = in<QTabWidget>(d, "pcMain");
+        tabs->setCurrentIndex(TfrmSiteMapOptions::tsCrawl);
+        EXPECT_EQ(tabs->currentWidget()->objectName(), "tsCrawl");
+        EXPECT_EQ(tabs->tabText(TfrmSiteMapOptions::tsCrawl), "Cra&wl");
+        for (const char* name : {"chkObeyRobotsTxt", "chkLeaveOutNoindex", "chkLeaveOutCanonical"})
+            EXPECT_TRUE(in<QCheckBox>(d, name)->isChecked()) << name;
+        EXPECT_FALSE(in<QCheckBox>(d, "chkFollowNofollow")->isChecked());
+        EXPECT_EQ(in<QSpinBox>(d, "spinMaxPages")->text(), QLocale().toString(5000000));
+        for (const char* name : {"spinMaxDepth", "spinMaxMinutes"})
+            EXPECT_EQ(in<QSpinBox>(d, name)->text(), "No limit") << name;
+        EXPECT_EQ(in<QDoubleSpinBox>(d, "spinMaxRate")->text(), "No limit");
+        EXPECT_EQ(in<QSpinBox>(d, "spinConnections")->value(), 5);
+        EXPECT_EQ(in<QSpinBox>(d, "spinConnections")->maximum(), 16);
+        press(d, "btnOk");
+    });
+    EXPECT_FALSE(p.Modified);
+
+    auto change = [&](TfrmSiteMapOptions* d) {
+        in<QCheckBox>(d, "chkObeyRobotsTxt")->setChecked(false);
+        in<QCheckBox>(d, "chkLeaveOutNoindex")->setChecked(false);
+        in<QCheckBox>(d, "chkLeaveOutCanonical")->setChecked(false);
+        in<QCheckBox>(d, "chkFollowNofollow")->setChecked(true);
+        in<QSpinBox>(d, "spinMaxPages")->setValue(1000);
+        in<QSpinBox>(d, "spinMaxDepth")->setValue(3);
+        in<QSpinBox>(d, "spinMaxMinutes")->setValue(10);
+        in<QDoubleSpinBox>(d, "spinMaxRate")->setValue(2.5);
+        in<QSpinBox>(d, "spinConnections")->setValue(2);
+    };
+    withOptions([&](TfrmSiteMapOptions* d) {
+        change(d);
+        press(d, "btnCancel");
+    });
+    EXPECT_FALSE(p.Modified);
+    EXPECT_TRUE(p.ObeyRobotsTxt());
+    EXPECT_EQ(p.MaxPages(), TMapProfile::DefaultMaxPages);
+
+    withOptions([&](TfrmSiteMapOptions* d) {
+        change(d);
+        press(d, "btnOk");
+    });
+    EXPECT_TRUE(p.Modified);
+    EXPECT_FALSE(p.ObeyRobotsTxt());
+    EXPECT_FALSE(p.LeaveOutNoindex());
+    EXPECT_FALSE(p.LeaveOutCanonical());
+    EXPECT_TRUE(p.FollowNofollow());
+    EXPECT_EQ(p.MaxPages(), 1000);
+    EXPECT_EQ(p.MaxDepth(), 3);
+    EXPECT_EQ(p.MaxMinutes(), 10);
+    EXPECT_DOUBLE_EQ(p.MaxRate(), 2.5);
+    EXPECT_EQ(p.Connections(), 2);
+
+    // A rate with more decimals than the box shows survives an OK untouched.
+    p.setMaxRate(0.25);
+    withOptions([&](TfrmSiteMapOptions* d) { press(d, "btnOk"); });
+    EXPECT_DOUBLE_EQ(p.MaxRate(), 0.25);
 }
 
 TEST_F(ProfileOptionsDialog, ListsButtonsAndKeys) {
