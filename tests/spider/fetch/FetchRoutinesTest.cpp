@@ -3,6 +3,7 @@
 #include "ZoneScope.h"
 
 #include <gtest/gtest.h>
+#include <limits>
 
 using namespace tessaly;
 
@@ -85,4 +86,35 @@ TEST(FetchRoutines, DateTimeAsMomentAgreesWithTheLocalClockAcrossZonesAndChanges
             EXPECT_EQ(DateTimeToTime(v), DateTimeToQt(v).toSecsSinceEpoch())
                 << zone << " " << DateTimeToQt(v).toString(Qt::ISODate).toStdString();
     }
+}
+
+// Retry-After as seconds or as an HTTP date, read against a fixed moment;
+// anything else names no wait.
+TEST(FetchRoutines, RetryAfterSecondsReadsBothForms) {
+    // 2024-05-06 07:08:09 UTC.
+    const std::time_t now = 1714979289;
+    const struct {
+        const char* value;
+        int seconds;
+    } cases[] = {
+        {"2", 2},
+        {" 120 ", 120},
+        {"0", 0},
+        {"99999999999999", std::numeric_limits<int>::max()},
+        {"Mon, 06 May 2024 07:08:19 GMT", 10},
+        {"Monday, 06-May-24 07:10:09 GMT", 120},
+        {"Mon May  6 07:08:12 2024", 3},
+        {"Mon, 06 May 2024 07:00:00 GMT", 0},
+        {"", -1},
+        {"-1", -1},
+        {"1.5", -1},
+        {"soon", -1},
+    };
+    // The local zone does not move the wait.
+    ZoneScope zone("Europe/Berlin");
+    for (const auto& c : cases)
+        EXPECT_EQ(RetryAfterSeconds(c.value, now), c.seconds) << c.value;
+    const std::string headers = "HTTP/1.1 429 Too Many Requests\r\nretry-after:  7 \r\n\r\n";
+    EXPECT_EQ(HeaderLineValue(headers, "Retry-After"), "7");
+    EXPECT_EQ(HeaderLineValue(headers, "Retry"), "");
 }
