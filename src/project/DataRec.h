@@ -7,6 +7,11 @@
 
 namespace tessaly {
 
+// Why a fetched page is kept out of both site maps while it stays in the
+// tree: it asks not to be indexed, or names another address as its
+// canonical one.
+enum class TLeftOut : unsigned char { None, NoIndex, Canonical };
+
 // One site map item, owned by its node in the site tree. The fields are
 // ordered largest first: a large site holds a record per item, and padding
 // between them would be paid for each.
@@ -26,6 +31,8 @@ struct TDataRec {
     // header), not the moment the item was made.
     bool LastModKnown = false;
     bool DeleteMark = false;
+    // Kept out of both maps (drawn greyed); the user may take it back in.
+    TLeftOut LeftOut = TLeftOut::None;
 
     // The local path, or the address of a crawled page.
     const std::string& Path() const { return FilePath.empty() ? LinkURL : FilePath; }
