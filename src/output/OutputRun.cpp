@@ -7,20 +7,54 @@
 #include "TextRoutines.h"
 #include "XmlSitemap.h"
 
-#include <QFile>
+#include <exception>
+#include <memory>
 
 namespace tessaly {
 
 void SaveMapToFile(const TMapProfile& profile, const TSiteTree& tree, std::string& generatedMap,
-                   std::vector<std::string>& sitemapFiles, SitemapJob* sitemap) {
+                   std::vector<std::string>& sitemapFiles, SitemapJob* sitemap,
+                   const OutputRunOptions& options) {
     sitemapFiles.clear();
+    const std::string& page = profile.OutputFileName();
+    // The sitemap goes into temporary files first, so that every file the
+    // run will put in place is known, and checked, before the first one is.
+    // Its error waits until the page is written: the page's comes first.
+    std::unique_ptr<SitemapWriter> ownSitemap;
+    std::exception_ptr sitemapError;
+    std::vector<std::string> sitemapTargets;
+    if (sitemap) {
+        sitemapTargets = sitemap->plannedFiles();
+    } else if (WantsGoogleSiteMap(profile)) {
+        try {
+            ownSitemap = std::make_unique<SitemapWriter>(profile);
+            ownSitemap->write(tree);
+            sitemapTargets = ownSitemap->plannedFiles();
+        } catch (...) {
+            sitemapError = std::current_exception();
+            ownSitemap.reset();
+        }
+    }
+    // A sitemap that could not even be begun is still checked by its name: a
+    // planted link there must stop the page too.
+    if (sitemapTargets.empty() && WantsGoogleSiteMap(profile))
+        sitemapTargets.push_back(GoogleSiteMapFileName(page));
+    std::vector<OutputTarget> targets{{page, OutputKind::Page}};
+    for (const std::string& file : sitemapTargets)
+        targets.push_back({file, OutputKind::Sitemap});
+    for (OutputTarget& image : MapImageTargets(profile, page))
+        targets.push_back(std::move(image));
+    CheckOutputTargets(targets, options);
+
     MakeMapPage(profile, generatedMap);
-    WriteFileText(generatedMap, profile.OutputFileName());
+    WriteFileText(generatedMap, page);
     if (sitemap)
         sitemap->finish(sitemapFiles);
-    else
-        WriteGoogleSiteMap(profile, tree, sitemapFiles);
-    CopyMapImages(profile, profile.OutputFileName());
+    else if (sitemapError)
+        std::rethrow_exception(sitemapError);
+    else if (ownSitemap)
+        sitemapFiles = ownSitemap->commit();
+    CopyMapImages(profile, page);
 }
 
 std::string TextWithMapInserted(const std::string& text, const std::string& generatedMap) {
@@ -34,7 +68,8 @@ std::string TextWithMapInserted(const std::string& text, const std::string& gene
     return result;
 }
 
-bool InsertMapIntoFile(const TMapProfile& profile, const std::string& generatedMap) {
+bool InsertMapIntoFile(const TMapProfile& profile, const std::string& generatedMap,
+                       const OutputRunOptions& options) {
     const std::string& file = profile.OutputInsert();
     if (!FileExists(file)) {
         messageDlg("Could not locate the following file:\n\n" + file +
@@ -42,6 +77,10 @@ bool InsertMapIntoFile(const TMapProfile& profile, const std::string& generatedM
                    "File Not Found", PromptIcon::Error, Ok);
         return false;
     }
+    // A planted link is refused before anything is read through it. The
+    // markers show the file is meant to take the map: no other question.
+    std::vector<OutputTarget> targets = MapImageTargets(profile, file);
+    ResolveWriteTarget(file);
     std::string text = ReadFileText(file);
     if (text.find(kStartMarker) == std::string::npos ||
         text.find(kEndMarker) == std::string::npos) {
@@ -50,22 +89,32 @@ bool InsertMapIntoFile(const TMapProfile& profile, const std::string& generatedM
                    "Site Map Tags Missing", PromptIcon::Error, Ok);
         return false;
     }
+    CheckOutputTargets(targets, options);
     WriteFileText(TextWithMapInserted(text, generatedMap), file);
     CopyMapImages(profile, file);
     return true;
 }
 
-void CopyMapImages(const TMapProfile& profile, const std::string& targetFile) {
+std::vector<OutputTarget> MapImageTargets(const TMapProfile& profile,
+                                          const std::string& targetFile) {
+    std::vector<OutputTarget> targets;
     if (!profile.AddImages())
-        return;
-    std::string destination = AddBackslash(ExtractFilePath(targetFile));
-    std::string source = MapImageFolder();
-    if (!FileExists(source + kMapImages[0]))
-        source = ProgramFolder();
-    for (const char* name : kMapImages) {
-        if (FileExists(source + name) && !FileExists(destination + name))
-            QFile::copy(QString::fromStdString(source + name),
-                        QString::fromStdString(destination + name));
+        return targets;
+    const std::string destination = AddBackslash(ExtractFilePath(targetFile));
+    const std::string source = MapImageSource();
+    for (const char* name : kMapImages)
+        if (FileExists(source + name))
+            targets.push_back({destination + name, OutputKind::Image});
+    return targets;
+}
+
+void CopyMapImages(const TMapProfile& profile, const std::string& targetFile) {
+    const std::string source = MapImageSource();
+    for (const OutputTarget& image : MapImageTargets(profile, targetFile)) {
+        // Where a link leads counts: an image already there stays.
+        if (FileExists(ResolveWriteTarget(image.file)))
+            continue;
+        WriteFileText(ReadFileText(source + ExtractFileName(image.file)), image.file);
     }
 }
 

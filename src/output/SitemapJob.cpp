@@ -49,6 +49,16 @@ void SitemapJob::run(const TSiteTree& tree) {
     }
 }
 
+std::vector<std::string> SitemapJob::plannedFiles() {
+    if (!wanted_)
+        return {};
+    if (worker_.joinable())
+        worker_.join();
+    if (error_ || !writer_)
+        return {};
+    return writer_->plannedFiles();
+}
+
 bool SitemapJob::finish(std::vector<std::string>& sitemapFiles) {
     if (!wanted_)
         return false;

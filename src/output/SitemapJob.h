@@ -31,6 +31,10 @@ class SitemapJob {
     // sitemapFiles to them (the chosen file last). Returns whether anything
     // was written; raises EFileError when it could not be.
     bool finish(std::vector<std::string>& sitemapFiles);
+    // Waits for the writing to end and names the files finish() will put in
+    // place, the chosen one last; nothing when the job is not wanted or
+    // failed (its error still waits for finish()).
+    std::vector<std::string> plannedFiles();
 
   private:
     void run(const TSiteTree& tree);

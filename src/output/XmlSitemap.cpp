@@ -13,10 +13,14 @@
 #include <cmath>
 #include <cstdint>
 #include <deque>
+#include <fcntl.h>
 #include <fstream>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace tessaly {
@@ -39,10 +43,7 @@ std::string GoogleSiteMapFileName(const std::string& outputFileName) {
 
 std::string PriorityText(double priority) {
     // The protocol takes 0.0 to 1.0; a profile may hold anything.
-    if (std::isnan(priority))
-        priority = 0.5;
-    priority = std::clamp(priority, 0.0, 1.0);
-    std::string text = QByteArray::number(priority, 'g', 15).toStdString();
+    std::string text = QByteArray::number(SitemapPriority(priority), 'g', 15).toStdString();
     for (char& c : text)
         if (c == ',')
             c = '.';
@@ -171,10 +172,12 @@ std::size_t WriteSitemapUrlsets(const TSiteTree& tree, const SitemapFormat& form
     // get a folded copy.
     ViewSet seen(tree.count());
     std::deque<std::string> folded;
-    double lastPriority = -1;
+    // Neighbouring items mostly share a priority: its text is made once.
+    // Nothing is cached at first, whatever the first item's value.
+    std::optional<double> lastPriority;
     std::string lastPriorityText;
     auto writeItem = [&](const TDataRec& d) {
-        if (d.Priority != lastPriority) {
+        if (!lastPriority || d.Priority != *lastPriority) {
             lastPriority = d.Priority;
             lastPriorityText = PriorityText(d.Priority);
         }
@@ -327,16 +330,54 @@ bool WantsGoogleSiteMap(const TMapProfile& profile) {
     return profile.MakeGoogleSM() && QString::fromStdString(profile.Website()).size() >= 8;
 }
 
-namespace {
-// Whether the file begins as the sitemap files this program writes.
-bool isSitemapFile(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    char head[512] = {};
-    in.read(head, sizeof head);
-    std::string_view text(head, std::size_t(in.gcount()));
-    return text.starts_with("<?xml") && text.find("<urlset") != std::string_view::npos;
+bool IsSitemapFile(const std::string& file) {
+    // Only the start is read, and only from a regular file (a pipe would block).
+    int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    std::string head(4096, '\0');
+    ssize_t got = -1;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+        got = ::read(fd, head.data(), head.size());
+    ::close(fd);
+    if (got <= 0)
+        return false;
+    head.resize(std::size_t(got));
+    std::string_view text = head;
+    if (text.starts_with("\xEF\xBB\xBF"))
+        text.remove_prefix(3);
+    // Past blanks, the declaration, processing instructions, comments and a
+    // document type, the first element is the root.
+    for (;;) {
+        std::size_t start = text.find_first_not_of(" \t\r\n");
+        if (start == std::string_view::npos)
+            return false;
+        text.remove_prefix(start);
+        std::string_view end;
+        if (text.starts_with("<?"))
+            end = "?>";
+        else if (text.starts_with("<!--"))
+            end = "-->";
+        else if (text.starts_with("<!"))
+            end = ">";
+        else
+            break;
+        std::size_t at = text.find(end, 2);
+        if (at == std::string_view::npos)
+            return false;
+        text.remove_prefix(at + end.size());
+    }
+    if (!text.starts_with("<"))
+        return false;
+    std::size_t nameEnd = text.find_first_of(" \t\r\n/>", 1);
+    if (nameEnd == std::string_view::npos)
+        return false;
+    std::string_view name = text.substr(1, nameEnd - 1);
+    if (std::size_t colon = name.find(':'); colon != std::string_view::npos)
+        name.remove_prefix(colon + 1); // a namespace prefix
+    return name == "urlset" || name == "sitemapindex";
 }
-} // namespace
 
 SitemapWriter::SitemapWriter(const TMapProfile& profile, SitemapLimits limits)
     : fileName_(GoogleSiteMapFileName(profile.OutputFileName())), format_(SitemapFormatOf(profile)),
@@ -361,6 +402,15 @@ void SitemapWriter::write(const TSiteTree& tree, const std::function<void()>& ch
                 check();
             parts_.back()->write(bytes);
         });
+}
+
+std::vector<std::string> SitemapWriter::plannedFiles() const {
+    std::vector<std::string> files;
+    if (parts_.size() > 1)
+        for (std::size_t i = 0; i < parts_.size(); ++i)
+            files.push_back(NumberedSitemapFileName(fileName_, int(i) + 1));
+    files.push_back(fileName_);
+    return files;
 }
 
 std::vector<std::string> SitemapWriter::commit() {
@@ -391,7 +441,7 @@ std::vector<std::string> SitemapWriter::commit() {
     const int numbered = count == 1 ? 0 : count;
     for (int n = numbered + 1;; ++n) {
         const std::string stale = NumberedSitemapFileName(fileName_, n);
-        if (!FileExists(stale) || !isSitemapFile(stale))
+        if (!FileExists(stale) || !IsSitemapFile(stale))
             break;
         DeleteFileQuietly(stale);
     }

@@ -38,7 +38,8 @@ std::string GoogleSiteMapFileName(const std::string& outputFileName);
 // File number n beside the sitemap: "sitemap.xml" gives "sitemap3.xml".
 std::string NumberedSitemapFileName(const std::string& sitemapFile, int number);
 // The priority as written: shortest form, up to 15 significant digits, "."
-// as the decimal separator whatever the locale; kept within 0.0 to 1.0.
+// as the decimal separator whatever the locale; kept within 0.0 to 1.0
+// (SitemapPriority).
 std::string PriorityText(double priority);
 
 // The bytes of the urlset files for the tree, each within the limits:
@@ -64,6 +65,10 @@ std::string SitemapIndexText(const SitemapFormat& format, const std::vector<std:
 // page's folder.
 std::string SitemapBaseAddress(const TMapProfile& profile);
 
+// Whether the file is a sitemap or sitemap index: a regular file whose root
+// element is urlset or sitemapindex.
+bool IsSitemapFile(const std::string& file);
+
 // Whether the profile asks for a sitemap and names a website to put in it.
 bool WantsGoogleSiteMap(const TMapProfile& profile);
 
@@ -75,6 +80,9 @@ class SitemapWriter {
     ~SitemapWriter();
     // check is called before each piece is written (it may throw to stop).
     void write(const TSiteTree& tree, const std::function<void()>& check = {});
+    // The files commit() will write, the chosen one last (known once
+    // write() has ended).
+    std::vector<std::string> plannedFiles() const;
     // How many addresses the last write left out for their length.
     std::size_t leftOut() const { return leftOut_; }
     // The numbered files (when there are several), then the chosen file. A

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +17,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace tessaly {
 
@@ -92,20 +94,98 @@ ssize_t checkedWrite(int fd, const char* data, std::size_t size) {
     return ::write(fd, data, size);
 }
 
-// The file a write to path replaces: the target of a symbolic link, so that
-// the link stays a link.
-std::string resolveTarget(const std::string& path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-        return path;
-    char* real = ::realpath(path.c_str(), nullptr);
-    if (!real)
-        return path;
-    std::string resolved = real;
-    std::free(real);
-    return resolved;
+// Whether a write may go through the link, as the kernel's protected-symlinks
+// rule decides: in a folder that everyone may write to and whose sticky bit
+// is set (like /tmp), another user's link is followed only when that user
+// also owns the folder. Such a link could otherwise send the write to any
+// file the writer may change.
+bool mayFollowLink(const struct stat& link, const struct stat& folder) {
+    if (link.st_uid == ::geteuid())
+        return true;
+    const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
+    return !shared || link.st_uid == folder.st_uid;
 }
 
+std::vector<std::string> pathParts(const std::string& path) {
+    std::vector<std::string> parts;
+    std::size_t from = 0;
+    while (from <= path.size()) {
+        std::size_t slash = path.find('/', from);
+        if (slash == std::string::npos)
+            slash = path.size();
+        if (slash > from)
+            parts.push_back(path.substr(from, slash - from));
+        from = slash + 1;
+    }
+    return parts;
+}
+} // namespace
+
+std::string ResolveWriteTarget(const std::string& path) {
+    if (path.empty())
+        return path;
+    // Resolved part by part, so that a link anywhere in the path (the file or
+    // one of its folders) is judged where it stands.
+    std::string start = path;
+    if (start[0] != '/') {
+        std::error_code ec;
+        std::string cwd = std::filesystem::current_path(ec).string();
+        if (ec)
+            return path;
+        start = cwd + "/" + path;
+    }
+    std::vector<std::string> rest = pathParts(start); // in reverse: next part last
+    std::reverse(rest.begin(), rest.end());
+    std::string resolved; // "" is the root folder
+    int links = 0;
+    while (!rest.empty()) {
+        std::string part = std::move(rest.back());
+        rest.pop_back();
+        if (part == ".")
+            continue;
+        if (part == "..") {
+            resolved.erase(std::min(resolved.size(), resolved.rfind('/')));
+            continue;
+        }
+        std::string next = resolved + "/" + part;
+        struct stat st {};
+        if (::lstat(next.c_str(), &st) != 0) {
+            // Nothing there (yet): the rest stands as written.
+            resolved = next;
+            for (auto it = rest.rbegin(); it != rest.rend(); ++it)
+                resolved += "/" + *it;
+            break;
+        }
+        if (!S_ISLNK(st.st_mode)) {
+            resolved = std::move(next);
+            continue;
+        }
+        struct stat folder {};
+        const std::string folderPath = resolved.empty() ? "/" : resolved;
+        if (::stat(folderPath.c_str(), &folder) != 0 || !mayFollowLink(st, folder))
+            throw EFileError("Cannot create file \"" + path + "\". " + next +
+                             " is a symbolic link that another user made in a folder open to "
+                             "everyone; it is not followed.");
+        if (++links > 40)
+            throw EFileError("Cannot create file \"" + path + "\". " + std::strerror(ELOOP));
+        std::string target(std::size_t(st.st_size > 0 ? st.st_size : PATH_MAX) + 1, '\0');
+        ssize_t n = ::readlink(next.c_str(), target.data(), target.size());
+        if (n < 0 || std::size_t(n) >= target.size())
+            throw EFileError("Cannot create file \"" + path + "\". " +
+                             std::strerror(n < 0 ? errno : ENAMETOOLONG));
+        target.resize(std::size_t(n));
+        if (!target.empty() && target[0] == '/')
+            resolved.clear();
+        std::vector<std::string> parts = pathParts(target);
+        rest.insert(rest.end(), parts.rbegin(), parts.rend());
+    }
+    // A path without links is written as the caller named it.
+    if (links == 0)
+        return path;
+    return resolved.empty() ? "/" : resolved;
+}
+
+namespace {
 constexpr std::size_t kWriteBuffer = 256 * 1024;
 } // namespace
 
@@ -156,10 +236,10 @@ std::string ReadFileText(const std::string& fileName, std::int64_t maxBytes) {
     return data;
 }
 
-AtomicFileWriter::AtomicFileWriter(const std::string& fileName)
-    : fileName_(fileName), target_(resolveTarget(fileName)) {
+AtomicFileWriter::AtomicFileWriter(const std::string& fileName) : fileName_(fileName) {
     if (fileName.empty())
         fail(ENOENT);
+    target_ = ResolveWriteTarget(fileName);
     // A file the user made read-only is not replaced, although the folder
     // would allow the rename.
     if (::access(target_.c_str(), F_OK) == 0 && ::access(target_.c_str(), W_OK) != 0)
@@ -213,7 +293,7 @@ void AtomicFileWriter::write(std::string_view bytes) {
 
 void AtomicFileWriter::retarget(const std::string& fileName) {
     fileName_ = fileName;
-    target_ = resolveTarget(fileName);
+    target_ = ResolveWriteTarget(fileName);
 }
 
 void AtomicFileWriter::flushBuffer() {
@@ -236,8 +316,9 @@ void AtomicFileWriter::commit() {
     // A replaced file keeps its owner, group and mode (a run as root must not
     // take the user's files). Changing the owner needs privileges; without
     // them the file is already the caller's own.
+    // The name itself, not a link put there since: its owner is not taken.
     struct stat old {};
-    if (::stat(target_.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+    if (::lstat(target_.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
         if (::fchown(fd_, old.st_uid, old.st_gid) != 0 && errno != EPERM)
             fail(errno);
         if (::fchmod(fd_, old.st_mode & 07777) != 0)

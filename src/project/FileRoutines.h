@@ -23,13 +23,21 @@ std::string ReadFileText(const std::string& fileName, std::int64_t maxBytes = st
 // Creates or replaces the file so that it holds exactly text, with the safety
 // of AtomicFileWriter. Raises EFileError.
 void WriteFileText(const std::string& text, const std::string& fileName);
+// The file a write to path replaces: symbolic links in the path (the file's
+// own or its folders') followed to where they lead, the path as given when
+// there are none. A link that another user made in a folder open to everyone
+// with the sticky bit set (like /tmp) is followed only when that user owns
+// the folder, as the kernel's protected-symlinks rule has it; otherwise
+// raises EFileError naming the file and the link.
+std::string ResolveWriteTarget(const std::string& path);
 // Writes a file in pieces so that a failure never leaves a cut or empty file:
 // the bytes go to a temporary file in the same folder, every write, the sync
 // to disk and the close are checked, and only commit() renames it over the
 // old file, after all of them succeeded. A writer destroyed without commit()
 // removes its temporary file and leaves the old file as it was. A replaced
 // file keeps its owner, group and mode; a symbolic link keeps pointing at the
-// file, which is replaced in its own folder. Every failure raises EFileError
+// file, which is replaced in its own folder (links are resolved as
+// ResolveWriteTarget does, so a planted one is refused). Every failure raises EFileError
 // naming the path.
 class AtomicFileWriter {
   public:

@@ -98,8 +98,11 @@ TEST(DiskFull, EveryWriteFailsWholeAtEveryFillLevel) {
             p.setOutputInsert(path("insert.html"));
             p.setAddImages(false);
             p.setFileName(path("site.qvt"));
-            for (const char* name : {"map.html", "map.xml", "site.qvt"})
-                WriteFileText(kOld, path(name));
+            // Files an earlier run wrote, which this one may replace.
+            WriteFileText(BuildMapPage(TMapProfile(), kOld), path("map.html"));
+            WriteFileText("<?xml version=\"1.0\"?>\r\n<urlset>" + kOld + "</urlset>",
+                          path("map.xml"));
+            WriteFileText(kOld, path("site.qvt"));
             WriteFileText("<p><!-- sitemap --><!-- sitemap end --></p>", path("insert.html"));
             const std::string before = ReadFileText(path(t.file));
             const std::string filesBefore = filesIn(dir.path());

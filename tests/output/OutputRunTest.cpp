@@ -13,7 +13,11 @@ using namespace tessaly;
 
 namespace {
 const std::string S = "<!-- sitemap -->", E = "<!-- sitemap end -->";
-}
+// A sitemap an earlier run wrote, which a run may replace.
+const std::string kOldSitemap = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<urlset "
+                                "xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">\r\n"
+                                "</urlset>\r\n";
+} // namespace
 
 TEST(OutputRun, InsertingTheMapBetweenTheMarkers) {
     struct Case {
@@ -148,7 +152,7 @@ TEST(OutputRun, SitemapWrittenAlongsideThePage) {
         if (c.sitemapFails)
             QDir(dir.path()).mkdir("map.xml");
         else
-            WriteFileText("old sitemap", xml);
+            WriteFileText(kOldSitemap, xml);
         std::string map = "\r\nMAP", error;
         std::vector<std::string> gsm;
         {
@@ -168,7 +172,7 @@ TEST(OutputRun, SitemapWrittenAlongsideThePage) {
         else
             EXPECT_EQ(error, "");
         if (!c.sitemapFails) {
-            EXPECT_EQ(ReadFileText(xml), c.finish && !c.pageFails ? expected : "old sitemap");
+            EXPECT_EQ(ReadFileText(xml), c.finish && !c.pageFails ? expected : kOldSitemap);
         }
         if (c.finish && !c.pageFails) {
             EXPECT_NE(ReadFileText(page).find("MAP"), std::string::npos);

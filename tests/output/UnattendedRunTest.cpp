@@ -1,13 +1,16 @@
 // Runs the program itself, unattended and offscreen, over the fixture site.
 #include "FileRoutines.h"
+#include "MapHtml.h"
 #include "ProfileFile.h"
 #include "RunTessaly.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace tessaly;
@@ -19,6 +22,9 @@ class Unattended : public ::testing::Test {
     void SetUp() override {
         site = dir.path().toStdString() + "/site/";
         fs::copy(TESSALY_TEST_DATA "/localsite", site, fs::copy_options::recursive);
+        // The fixture's old map stands for one an earlier run wrote: it
+        // holds the credit line, so a run may replace it.
+        WriteFileText(BuildMapPage(TMapProfile(), "\r\nOld map"), site + "sitemap.html");
         profile.setSpiderType(mstLocal);
         profile.setIndexPage(site + "index.html");
         profile.setWebsite("http://www.example.com/");
@@ -120,11 +126,14 @@ TEST_F(Unattended, AFullDiskFailsTheRunAndLeavesEveryFileWhole) {
     profile.setAddImages(false);
     profile.setFileName(profileFile);
     const std::string oldProfile = ProfileToBytes(profile);
+    // An earlier run's files, which this one may replace.
+    const std::string oldPage = BuildMapPage(profile, "old page");
+    const std::string oldXml = "<?xml version=\"1.0\"?>\r\n<urlset>old sitemap</urlset>\r\n";
 
     for (std::int64_t left : {0, 8 << 10, 100 << 10, 250 << 10, 400 << 10}) {
         SCOPED_TRACE(std::to_string(left) + " bytes left");
-        WriteFileText("old page", page);
-        WriteFileText("old sitemap", xml);
+        WriteFileText(oldPage, page);
+        WriteFileText(oldXml, xml);
         WriteFileText(oldProfile, profileFile);
         disk.leave(left);
         RunResult r = RunTessaly({"-auto", QString::fromStdString(profileFile)}, dir.path());
@@ -133,8 +142,8 @@ TEST_F(Unattended, AFullDiskFailsTheRunAndLeavesEveryFileWhole) {
         EXPECT_NE(r.err.find("No space left on device"), std::string::npos) << r.err;
         // Each file is either the old one or a whole new one, never cut.
         const std::string newPage = ReadFileText(page), newXml = ReadFileText(xml);
-        EXPECT_TRUE(newPage == "old page" || newPage.ends_with("</html>")) << newPage.size();
-        EXPECT_TRUE(newXml == "old sitemap" || newXml.ends_with("</urlset>\r\n")) << newXml.size();
+        EXPECT_TRUE(newPage == oldPage || newPage.ends_with("</html>")) << newPage.size();
+        EXPECT_TRUE(newXml == oldXml || newXml.ends_with("</urlset>\r\n")) << newXml.size();
         TMapProfile back;
         EXPECT_NO_THROW(ProfileFromBytes(ReadFileText(profileFile), back));
         fs::remove(disk.path + "/filler");
@@ -221,4 +230,137 @@ TEST_F(Unattended, AnUnreadableFolderIsReportedAndTheRunStillSucceeds) {
               std::string::npos)
         << r.err;
     EXPECT_TRUE(FileExists(site + "sitemap.xml"));
+}
+
+namespace {
+std::string filesIn(const std::string& folder) {
+    return QDir(QString::fromStdString(folder))
+        .entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name)
+        .join(",")
+        .toStdString();
+}
+} // namespace
+
+TEST_F(Unattended, AProfileAimedAtAFileOfTheUsersFailsAndWritesNothing) {
+    const std::string home = dir.path().toStdString() + "/";
+    const std::string text = "alias ll='ls -l'\n";
+    for (const char* name : {".bashrc", ".ssh/id_rsa"}) {
+        SCOPED_TRACE(name);
+        const std::string file = home + name;
+        fs::create_directories(ExtractFilePath(file));
+        WriteFileText(text, file);
+        profile.setOutputFileName(file);
+        profile.setFileName(profileFile);
+        WriteFileText(ProfileToBytes(profile), profileFile);
+        const std::string before = filesIn(ExtractFilePath(file));
+        RunResult r = runProfile();
+        EXPECT_TRUE(r.ended);
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_NE(r.err.find("Cannot replace \"" + file +
+                             "\": it does not look like a site map. Nothing was written."),
+                  std::string::npos)
+            << r.err;
+        EXPECT_EQ(ReadFileText(file), text);
+        EXPECT_EQ(filesIn(ExtractFilePath(file)), before); // no sitemap, no images
+    }
+    // The run's own files are replaced run after run.
+    profile.setOutputFileName(site + "sitemap.html");
+    for (int run = 0; run < 2; ++run) {
+        RunResult r = runProfile();
+        EXPECT_EQ(r.status, 0) << r.err;
+    }
+}
+
+TEST_F(Unattended, LinksAreFollowedOnlyAsTheProtectedSymlinksRuleAllows) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "planting a link as another user needs root";
+    const std::string root = dir.path().toStdString() + "/";
+    // Others may pass through to the folders below, as through /.
+    ASSERT_EQ(::chmod(root.c_str(), 0711), 0);
+    struct Case {
+        const char* what;
+        mode_t folderMode;
+        bool folderIsNobodys;
+        const char* linkName; // in the output folder, beside sitemap.html
+        bool linkIsNobodys;
+        bool followed;
+    };
+    const Case cases[] = {
+        {"another user's link as the page, in a shared folder", 01777, false, "sitemap.html", true,
+         false},
+        {"another user's link as the sitemap", 01777, false, "sitemap.xml", true, false},
+        {"another user's link where an image goes", 01777, false, "smfolder.gif", true, false},
+        {"the user's own link in a shared folder", 01777, false, "sitemap.html", false, true},
+        {"another user's link in a folder without the sticky bit", 0777, false, "sitemap.html",
+         true, true},
+        {"a link of the shared folder's owner", 01777, true, "sitemap.html", true, true},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string out = root + "out" + std::to_string(++n) + "/";
+        const std::string target = root + "target" + std::to_string(n) + "/" + c.linkName;
+        fs::create_directories(out);
+        fs::create_directories(ExtractFilePath(target));
+        ASSERT_EQ(::chmod(out.c_str(), c.folderMode), 0);
+        if (c.folderIsNobodys) {
+            ASSERT_EQ(::chown(out.c_str(), 65534, 65534), 0);
+        }
+        // What the link would overwrite: the user's own file, or (for an
+        // image, which is only ever added) a file it would make.
+        const bool victimExists = !c.followed && std::string(c.linkName) != "smfolder.gif";
+        if (victimExists)
+            WriteFileText("precious", target);
+        const std::string link = out + c.linkName;
+        if (c.linkIsNobodys) {
+            ASSERT_EQ(
+                QProcess::execute("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups",
+                                              "--", "ln", "-s", QString::fromStdString(target),
+                                              QString::fromStdString(link)}),
+                0);
+        } else {
+            ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
+        }
+        profile.setOutputFileName(out + "sitemap.html");
+        RunResult r = runProfile();
+        EXPECT_TRUE(r.ended);
+        struct stat st {};
+        ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link stays a link";
+        if (c.followed) {
+            EXPECT_EQ(r.status, 0) << r.err;
+            EXPECT_NE(ReadFileText(target).find("Made with Quorvane"), std::string::npos);
+            EXPECT_EQ(filesIn(out), "sitemap.html,sitemap.xml,smfile.gif,smfolder.gif,smimg.gif");
+        } else {
+            EXPECT_EQ(r.status, 1) << r.err;
+            EXPECT_NE(r.err.find(link + " is a symbolic link that another user made in a folder "
+                                        "open to everyone; it is not followed."),
+                      std::string::npos)
+                << r.err;
+            EXPECT_EQ(filesIn(out), c.linkName); // nothing but the planted link
+            if (victimExists) {
+                EXPECT_EQ(ReadFileText(target), "precious");
+            } else {
+                EXPECT_FALSE(fs::exists(target));
+            }
+        }
+    }
+}
+
+TEST_F(Unattended, AnyDefaultPriorityGivesAValidSitemap) {
+    // A profile may hold any number; the sitemap takes 0.0 to 1.0.
+    for (auto [defPri, text] : {std::pair{-1.0, "0"}, {7.0, "1"}, {0.3, "0.3"}}) {
+        SCOPED_TRACE(defPri);
+        profile.setDefPri(defPri);
+        profile.setOutputFileName(site + "sitemap.html");
+        RunResult r = runProfile();
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string xml = ReadFileText(site + "sitemap.xml");
+        EXPECT_EQ(xml.find("<priority></priority>"), std::string::npos);
+        EXPECT_NE(xml.find(std::string("<priority>") + text + "</priority>"), std::string::npos);
+        EXPECT_EQ(QProcess::execute("xmllint",
+                                    {"--noout", "--schema", TESSALY_TEST_DATA "/sitemap-0.9.xsd",
+                                     QString::fromStdString(site + "sitemap.xml")}),
+                  0);
+    }
 }

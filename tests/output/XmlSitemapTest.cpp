@@ -337,3 +337,40 @@ TEST(XmlSitemap, TheIndexNamesTheFilesWhereTheSitemapIsServed) {
     }
     EXPECT_EQ(NumberedSitemapFileName("/a/map.xml", 12), "/a/map12.xml");
 }
+
+TEST(XmlSitemap, EveryItemCarriesItsPriorityWhateverCameBefore) {
+    // Neighbours that share a priority share its text; no value, the first
+    // included, may leave an item without one.
+    struct Case {
+        std::vector<double> priorities;
+        std::vector<std::string> written;
+    };
+    const Case cases[] = {
+        {{-1}, {"0"}},
+        {{-1, -1}, {"0", "0"}},
+        {{0.5, -1, -1, 0.5}, {"0.5", "0", "0", "0.5"}},
+        {{std::nan(""), std::nan(""), 1}, {"0.5", "0.5", "1"}},
+        {{2, -1, 0.25}, {"1", "0", "0.25"}},
+    };
+    QTemporaryDir dir;
+    const std::string file = dir.filePath("sitemap.xml").toStdString();
+    for (const Case& c : cases) {
+        TSiteTree t;
+        TSiteTree::Node* home = nullptr;
+        for (std::size_t i = 0; i < c.priorities.size(); ++i) {
+            TDataRec r =
+                rec("http://www.example.com/" + std::to_string(i), cfMonthly, c.priorities[i]);
+            TSiteTree::Node* n = t.addItem(home, r, home ? iconPage : iconFolder);
+            if (!home)
+                home = n;
+        }
+        const std::string xml = BuildGoogleSiteMap(t, SitemapFormat());
+        std::vector<std::string> written;
+        for (std::size_t at = xml.find("<priority>"); at != std::string::npos;
+             at = xml.find("<priority>", at + 1))
+            written.push_back(xml.substr(at + 10, xml.find("</priority>", at) - at - 10));
+        EXPECT_EQ(written, c.written) << xml;
+        WriteFileText(xml, file);
+        EXPECT_EQ(xmllint("sitemap-0.9.xsd", file), 0) << xml;
+    }
+}
