@@ -323,7 +323,14 @@ std::string BuildMapHTML(const TMapProfile& profile, const TSiteTree& tree,
     std::vector<MapItem> items;
     items.reserve(tree.count());
     AdviseLargeBuffer(items.data(), items.capacity() * sizeof(MapItem));
-    tree.forEachWithLevel([&](TSiteTree::Node& n, int level) { items.push_back({&n, level}); });
+    // A page left out of the maps (it asks not to be indexed, or another
+    // address is its canonical one) is not written; a folder left out keeps
+    // its heading, without the link.
+    tree.forEachWithLevel([&](TSiteTree::Node& n, int level) {
+        if (n.icon != iconFolder && n.data.LeftOut != TLeftOut::None)
+            return;
+        items.push_back({&n, level});
+    });
 
     int previousLevel = 0, folders = 0;
     std::string href, text; // an item's escaped address and link text
@@ -358,7 +365,7 @@ std::string BuildMapHTML(const TMapProfile& profile, const TSiteTree& tree,
             previousLevel = level;
             map.indent = 2 * level;
             std::string linkOpen, linkClose;
-            if (!profile.NoFolderLinks() && !d.LinkURL.empty()) {
+            if (!profile.NoFolderLinks() && !d.LinkURL.empty() && d.LeftOut == TLeftOut::None) {
                 linkOpen = "<a href=\"";
                 AppendHtmlAttribute(linkOpen, d.LinkURL);
                 linkOpen += "\">";

@@ -252,6 +252,9 @@ std::size_t WriteSitemapUrlsets(const TSiteTree& tree, const SitemapFormat& form
         if (&n != first && n.icon == iconFolder)
             return;
         const TDataRec& d = n.data;
+        // Left out of the maps by the page's own wish, or the user's.
+        if (d.LeftOut != TLeftOut::None)
+            return;
         std::string_view key = d.LinkURL;
         if (!isFoldedAscii(d.LinkURL))
             key = folded.emplace_back(caseKey(d.LinkURL));

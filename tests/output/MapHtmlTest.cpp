@@ -157,6 +157,25 @@ TEST(MapHtml, FolderLinksWhenAskedFor) {
     EXPECT_EQ(map.rfind("\r\n<ul><b" + SC + "><a href=\"h\">Home</a></b>", 0), 0u) << map;
 }
 
+// Pages the crawl left out (noindex, canonical elsewhere) are not written; a
+// folder left out keeps its heading, without its link, so what is under it
+// stays in place.
+TEST(MapHtml, LeftOutItemsAreNotLinked) {
+    Example e;
+    e.profile.setNoFolderLinks(false);
+    e.profile.setAddImages(false);
+    e.tree.forEach([](TSiteTree::Node& n) {
+        if (n.data.LinkURL == "u1")
+            n.data.LeftOut = TLeftOut::NoIndex;
+        if (n.data.LinkURL == "d")
+            n.data.LeftOut = TLeftOut::Canonical;
+    });
+    EXPECT_EQ(BuildMapHTML(e.profile, e.tree),
+              lines({"<ul><b" + SC + "><a href=\"h\">Home</a></b>", "  <ul><b" + SC + ">docs</b>",
+                     "    <dt>&nbsp;&nbsp;<a href=\"u2\"" + IC + ">Guide</a></dt>", "  </ul>",
+                     "  <dt>&nbsp;&nbsp;<a href=\"u3\"" + IC + ">Photo</a></dt>", "</ul>"}));
+}
+
 // A folder with nothing written under it (a crawled folder page without a
 // title, an empty folder) closes its own list: the nodes after it stay at
 // their level, and every list opened is closed.

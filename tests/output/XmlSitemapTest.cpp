@@ -61,6 +61,23 @@ TEST(XmlSitemap, WrittenItemsFoldersDuplicatesAndEncoding) {
                   kTail);
 }
 
+// A page left out by the crawl is in neither map, the home page included;
+// a later item with the same address is written.
+TEST(XmlSitemap, LeftOutPagesAreNotWritten) {
+    TSiteTree t;
+    TDataRec homeRec = rec("http://x/");
+    homeRec.LeftOut = TLeftOut::NoIndex;
+    auto* home = t.addItem(nullptr, homeRec, iconFolder);
+    TDataRec dup = rec("http://x/a.html");
+    dup.LeftOut = TLeftOut::Canonical;
+    t.addItem(home, dup, iconPage);
+    t.addItem(home, rec("http://x/b.html"), iconPage);
+    t.addItem(home, rec("http://x/a.html"), iconPage);
+    EXPECT_EQ(BuildGoogleSiteMap(t, kGoogle084),
+              kHead + url("http://x/b.html", "2024-01-02T03:04:05+00:00", "monthly", "0.5") +
+                  url("http://x/a.html", "2024-01-02T03:04:05+00:00", "monthly", "0.5") + kTail);
+}
+
 TEST(XmlSitemap, EachAddressOnceInTreeOrderAcrossALargeTree) {
     // Addresses are looked up a few at a time; repeats right after their
     // first, far from it, and in other letter case must still go, and the
