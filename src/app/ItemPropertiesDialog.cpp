@@ -79,6 +79,17 @@ TfrmSiteMapItemProp::TfrmSiteMapItemProp(QWidget* parent) : QDialog(parent) {
     connect(chkApplySubProp, &QCheckBox::toggled, chkApplySubPropDef, &QWidget::setEnabled);
     grid->addWidget(chkApplySubProp, 4, 0, 1, 4);
     grid->addWidget(chkApplySubPropDef, 5, 0, 1, 4);
+    // Shown only for items the crawl left out of the maps.
+    lblLeftOut = new QLabel(gbSelection);
+    lblLeftOut->setObjectName("lblLeftOut");
+    lblLeftOut->setTextFormat(Qt::PlainText);
+    lblLeftOut->setWordWrap(true);
+    chkIncludeInMaps = new QCheckBox("&Include in the site maps", gbSelection);
+    chkIncludeInMaps->setObjectName("chkIncludeInMaps");
+    grid->addWidget(lblLeftOut, 6, 0, 1, 4);
+    grid->addWidget(chkIncludeInMaps, 7, 0, 1, 4);
+    lblLeftOut->hide();
+    chkIncludeInMaps->hide();
     grid->setColumnStretch(1, 1);
 
     DialogButtons buttons = MakeDialogButtons(this, "OK");
@@ -110,8 +121,15 @@ bool TfrmSiteMapItemProp::eventFilter(QObject* watched, QEvent* e) {
 std::optional<ItemEdit>
 TfrmSiteMapItemProp::EditSiteMapItem(QWidget* parent, const std::string& fileLabel,
                                      const std::string& linkText, const std::string& linkURL,
-                                     ChangeFreqType changeFreq, double priority) {
+                                     ChangeFreqType changeFreq, double priority,
+                                     const std::string& leftOutReason) {
     TfrmSiteMapItemProp dlg(parent);
+    if (!leftOutReason.empty()) {
+        dlg.lblLeftOut->setText(qs("Left out of the site maps: " + leftOutReason + "."));
+        dlg.lblLeftOut->show();
+        dlg.chkIncludeInMaps->show();
+        dlg.setFixedSize(dlg.width(), dlg.height() + 56);
+    }
     if (parent)
         dlg.move(parent->geometry().center() - dlg.rect().center());
     dlg.lblLinkFileName->setText(qs(fileLabel));
@@ -132,6 +150,7 @@ TfrmSiteMapItemProp::EditSiteMapItem(QWidget* parent, const std::string& fileLab
     edit.changeFreq = index < 0 ? cfNothing : ChangeFreqType(index);
     edit.applyToSubitems = dlg.chkApplySubProp->isChecked();
     edit.onlyIfDefault = dlg.chkApplySubPropDef->isChecked();
+    edit.includeInMaps = !leftOutReason.empty() && dlg.chkIncludeInMaps->isChecked();
     return edit;
 }
 

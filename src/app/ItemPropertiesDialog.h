@@ -22,7 +22,8 @@ class TfrmSiteMapItemProp : public QDialog {
     static std::optional<ItemEdit> EditSiteMapItem(QWidget* parent, const std::string& fileLabel,
                                                    const std::string& linkText,
                                                    const std::string& linkURL,
-                                                   ChangeFreqType changeFreq, double priority);
+                                                   ChangeFreqType changeFreq, double priority,
+                                                   const std::string& leftOutReason = {});
 
   protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
@@ -35,6 +36,8 @@ class TfrmSiteMapItemProp : public QDialog {
     QDoubleSpinBox* spinPriority;
     QCheckBox* chkApplySubProp;
     QCheckBox* chkApplySubPropDef;
+    QLabel* lblLeftOut;
+    QCheckBox* chkIncludeInMaps;
 };
 
 } // namespace tessaly

@@ -31,8 +31,11 @@ void TfrmSiteMapMain::tvMapChange() {
     }
     const TDataRec& d = SelectedNode()->data;
     QString pri = QLocale().toString(d.Priority, 'g', QLocale::FloatingPointShortest);
-    lblLinkFileName->setText(qs(d.Path()) + "  [Change Freq: " +
-                             ChangeFreqStatusWord(d.ChangeFreq) + " Pri: " + pri + "]");
+    QString line = qs(d.Path()) + "  [Change Freq: " + ChangeFreqStatusWord(d.ChangeFreq) +
+                   " Pri: " + pri + "]";
+    if (d.LeftOut != TLeftOut::None)
+        line += QString("  Left out of the site maps: ") + LeftOutReason(d.LeftOut);
+    lblLinkFileName->setText(line);
 }
 
 bool TfrmSiteMapMain::eventFilter(QObject* watched, QEvent* e) {
@@ -120,9 +123,10 @@ void TfrmSiteMapMain::EditItemPropertiesFor(TSiteTree::Node* item) {
     std::vector<TSiteTree::Node*> selected;
     for (const QModelIndex& i : tvMap->selectionModel()->selectedRows())
         selected.push_back(Tree->nodeFromIndex(i));
-    auto dialog = [this](const std::string& label, const std::string& text, const std::string& url,
-                         ChangeFreqType freq, double pri) {
-        return TfrmSiteMapItemProp::EditSiteMapItem(this, label, text, url, freq, pri);
+    const std::string reason = LeftOutReasonOf(item, selected);
+    auto dialog = [this, &reason](const std::string& label, const std::string& text,
+                                  const std::string& url, ChangeFreqType freq, double pri) {
+        return TfrmSiteMapItemProp::EditSiteMapItem(this, label, text, url, freq, pri, reason);
     };
     if (EditItemProperties(*Tree, Profile, item, selected, dialog)) {
         tvMapChange();

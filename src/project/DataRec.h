@@ -12,6 +12,19 @@ namespace tessaly {
 // canonical one.
 enum class TLeftOut : unsigned char { None, NoIndex, Canonical };
 
+// Why, in words: "Left out of the site maps: " + the reason.
+inline const char* LeftOutReason(TLeftOut why) {
+    switch (why) {
+    case TLeftOut::NoIndex:
+        return "the page asks not to be indexed (noindex)";
+    case TLeftOut::Canonical:
+        return "the page names another address as its canonical one";
+    case TLeftOut::None:
+        break;
+    }
+    return "";
+}
+
 // One site map item, owned by its node in the site tree. The fields are
 // ordered largest first: a large site holds a record per item, and padding
 // between them would be paid for each.

@@ -20,6 +20,15 @@ void ApplyToSubitems(TSiteTree& tree, TSiteTree::Node* item, bool onlyIfDefault,
     }
 }
 
+std::string LeftOutReasonOf(TSiteTree::Node* item, const std::vector<TSiteTree::Node*>& selected) {
+    if (item)
+        return LeftOutReason(item->data.LeftOut);
+    for (const TSiteTree::Node* n : selected)
+        if (n->data.LeftOut != TLeftOut::None)
+            return LeftOutReason(n->data.LeftOut);
+    return {};
+}
+
 bool EditItemProperties(TSiteTree& tree, const TMapProfile& profile, TSiteTree::Node* item,
                         const std::vector<TSiteTree::Node*>& selected,
                         const EditSiteMapItemFn& dialog) {
@@ -35,6 +44,8 @@ bool EditItemProperties(TSiteTree& tree, const TMapProfile& profile, TSiteTree::
         d.LinkURL = edit->linkURL;
         d.ChangeFreq = edit->changeFreq;
         d.Priority = edit->priority;
+        if (edit->includeInMaps)
+            d.LeftOut = TLeftOut::None;
         // An address of a folder makes the item a folder item.
         if (d.LinkURL.size() > 1 && d.LinkURL.back() == '/')
             item->icon = iconFolder;
@@ -54,6 +65,8 @@ bool EditItemProperties(TSiteTree& tree, const TMapProfile& profile, TSiteTree::
     for (TSiteTree::Node* n : selected) {
         n->data.ChangeFreq = edit->changeFreq;
         n->data.Priority = edit->priority;
+        if (edit->includeInMaps)
+            n->data.LeftOut = TLeftOut::None;
         tree.itemChanged(n);
         if (edit->applyToSubitems)
             ApplyToSubitems(tree, n, edit->onlyIfDefault, edit->priority, edit->changeFreq,

@@ -18,6 +18,9 @@ struct ItemEdit {
     double priority = 0.5;
     bool applyToSubitems = false;
     bool onlyIfDefault = false;
+    // Takes items the crawl left out of the maps back in (until the next
+    // search).
+    bool includeInMaps = false;
 };
 
 // The dialog: file label, link text, address, frequency, priority in; the
@@ -30,6 +33,10 @@ inline constexpr const char* kMultipleFilesSelected = "Multiple Files Selected";
 
 // Edits one item, or (item == nullptr) every selected item. Returns true when
 // the user pressed OK and items changed.
+// The reason the items are left out of the maps, for the dialog: the first
+// left-out item's, or "" when none is.
+std::string LeftOutReasonOf(TSiteTree::Node* item, const std::vector<TSiteTree::Node*>& selected);
+
 bool EditItemProperties(TSiteTree& tree, const TMapProfile& profile, TSiteTree::Node* item,
                         const std::vector<TSiteTree::Node*>& selected,
                         const EditSiteMapItemFn& dialog);

@@ -1,5 +1,7 @@
 #include "SiteTree.h"
 
+#include <QGuiApplication>
+#include <QPalette>
 #include <QString>
 
 namespace tessaly {
@@ -173,6 +175,15 @@ QVariant TSiteTree::data(const QModelIndex& index, int role) const {
         return {};
     case IconRole:
         return n->icon;
+    case Qt::ForegroundRole:
+        // Left out of the maps: drawn as the palette draws what is off.
+        if (n->data.LeftOut != TLeftOut::None)
+            return QGuiApplication::palette().brush(QPalette::Disabled, QPalette::Text);
+        return {};
+    case Qt::ToolTipRole:
+        if (n->data.LeftOut != TLeftOut::None)
+            return QString("Left out of the site maps: ") + LeftOutReason(n->data.LeftOut);
+        return {};
     default:
         return {};
     }

@@ -1,8 +1,14 @@
+#include "ItemPropertiesDialog.h"
 #include "MainWindowFixture.h"
+#include "ModalHelpers.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QLabel>
 #include <QLocale>
 #include <QMenu>
+#include <QPalette>
 
 using namespace tessaly;
 using namespace tessaly::test;
@@ -144,6 +150,51 @@ TEST_F(ResultsTree, StatusLineDescribesTheOneSelectedItem) {
     EXPECT_EQ(text("lblLinkFileName"), "Multiple Files Selected");
     select({});
     EXPECT_EQ(text("lblLinkFileName"), "Multiple Files Selected");
+}
+
+// A page the crawl left out stays in the tree, greyed, with its reason in
+// the status line and the properties dialog, whose check box takes it back
+// into the maps.
+TEST_F(ResultsTree, ALeftOutItemIsGreyedAndCanBeTakenBackIn) {
+    guide->data.LeftOut = TLeftOut::NoIndex;
+    window->tree().itemChanged(guide);
+    const QModelIndex index = window->tree().indexOf(guide);
+    const QColor grey = QGuiApplication::palette().color(QPalette::Disabled, QPalette::Text);
+    EXPECT_EQ(index.data(Qt::ForegroundRole).value<QBrush>().color(), grey);
+    EXPECT_FALSE(window->tree().indexOf(about).data(Qt::ForegroundRole).isValid());
+    select({guide});
+    EXPECT_EQ(text("lblLinkFileName"),
+              "/www/docs/Guide.html  [Change Freq: Monthly Pri: 0.5]  Left out of the site "
+              "maps: the page asks not to be indexed (noindex)");
+
+    // Cancel keeps it out; OK with the box ticked takes it in.
+    for (bool ok : {false, true}) {
+        QString shown;
+        bool boxShown = false;
+        OnModal<TfrmSiteMapItemProp>([&](TfrmSiteMapItemProp* d) {
+            shown = d->findChild<QLabel*>("lblLeftOut")->text();
+            auto* box = d->findChild<QCheckBox*>("chkIncludeInMaps");
+            boxShown = box->isVisible();
+            box->setChecked(true);
+            d->findChild<QPushButton*>(ok ? "btnOk" : "btnCancel")->click();
+        });
+        window->findChild<QAction*>("miProperties")->trigger();
+        EXPECT_EQ(shown, "Left out of the site maps: the page asks not to be indexed (noindex).");
+        EXPECT_TRUE(boxShown);
+        EXPECT_EQ(guide->data.LeftOut, ok ? TLeftOut::None : TLeftOut::NoIndex);
+    }
+    EXPECT_FALSE(index.data(Qt::ForegroundRole).isValid());
+    EXPECT_EQ(text("lblLinkFileName"), "/www/docs/Guide.html  [Change Freq: Monthly Pri: 0.5]");
+
+    // An item that is in the maps shows no such box.
+    bool boxShown = true;
+    select({about});
+    OnModal<TfrmSiteMapItemProp>([&](TfrmSiteMapItemProp* d) {
+        boxShown = d->findChild<QCheckBox*>("chkIncludeInMaps")->isVisible();
+        d->findChild<QPushButton*>("btnCancel")->click();
+    });
+    window->findChild<QAction*>("miProperties")->trigger();
+    EXPECT_FALSE(boxShown);
 }
 
 TEST_F(ResultsTree, InPlaceEditRenamesTheItemAndMakesTheOutputStale) {

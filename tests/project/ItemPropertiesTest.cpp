@@ -31,13 +31,13 @@ struct Fixture {
 TEST(ItemProperties, OneItemTakesTheEditAndAFolderAddressMakesAFolderItem) {
     Fixture f;
     std::string shownLabel;
-    bool changed =
-        EditItemProperties(f.tree, f.profile, f.b, {f.b},
-                           [&](const std::string& label, const std::string&, const std::string&,
-                               ChangeFreqType, double) {
-                               shownLabel = label;
-                               return ItemEdit{"B page", "http://x/b/", cfDaily, 0.7, false, false};
-                           });
+    bool changed = EditItemProperties(f.tree, f.profile, f.b, {f.b},
+                                      [&](const std::string& label, const std::string&,
+                                          const std::string&, ChangeFreqType, double) {
+                                          shownLabel = label;
+                                          return ItemEdit{"B page", "http://x/b/", cfDaily, 0.7,
+                                                          false,    false,         false};
+                                      });
     EXPECT_TRUE(changed);
     EXPECT_EQ(shownLabel, "/www/b");
     EXPECT_EQ(f.b->data.LinkText, "B page");
@@ -56,7 +56,7 @@ TEST(ItemProperties, ACrawledPageKeepsItsAddressAsPathWhenItsLinkIsEdited) {
     std::string shownLabel;
     EditItemProperties(f.tree, f.profile, f.b, {f.b}, [&](const std::string& label, auto&&...) {
         shownLabel = label;
-        return ItemEdit{"b", "http://x/moved.html", cfDaily, 0.7, false, false};
+        return ItemEdit{"b", "http://x/moved.html", cfDaily, 0.7, false, false, false};
     });
     EXPECT_EQ(shownLabel, "http://x/b.html");
     EXPECT_EQ(f.b->data.Path(), "http://x/b.html");
@@ -85,7 +85,8 @@ TEST(ItemProperties, ApplyToSubitemsWithAndWithoutOnlyIfDefault) {
     for (const auto& c : cases) {
         Fixture f;
         EditItemProperties(f.tree, f.profile, f.a, {f.a}, [&](auto&&...) {
-            return std::optional(ItemEdit{"a", "http://x/a", cfYearly, 0.2, true, c.onlyIfDefault});
+            return std::optional(
+                ItemEdit{"a", "http://x/a", cfYearly, 0.2, true, c.onlyIfDefault, false});
         });
         EXPECT_EQ(f.a->data.ChangeFreq, cfYearly);
         EXPECT_EQ(f.a1->data.ChangeFreq, c.a1f);
@@ -99,12 +100,13 @@ TEST(ItemProperties, ApplyToSubitemsWithAndWithoutOnlyIfDefault) {
 TEST(ItemProperties, SeveralItemsTakeOnlyFrequencyAndPriority) {
     Fixture f;
     std::vector<std::string> shown;
-    EditItemProperties(f.tree, f.profile, nullptr, {f.b, f.a1x},
-                       [&](const std::string& label, const std::string& text,
-                           const std::string& url, ChangeFreqType freq, double pri) {
-                           shown = {label, text, url, ChangeFreqName(freq), std::to_string(pri)};
-                           return std::optional(ItemEdit{label, url, cfHourly, 1.0, false, false});
-                       });
+    EditItemProperties(
+        f.tree, f.profile, nullptr, {f.b, f.a1x},
+        [&](const std::string& label, const std::string& text, const std::string& url,
+            ChangeFreqType freq, double pri) {
+            shown = {label, text, url, ChangeFreqName(freq), std::to_string(pri)};
+            return std::optional(ItemEdit{label, url, cfHourly, 1.0, false, false, false});
+        });
     EXPECT_EQ(shown, (std::vector<std::string>{kMultipleFilesSelected, kMultipleFilesSelected,
                                                kMultipleFilesSelected, "cfNever", "0.100000"}));
     for (auto* n : {f.b, f.a1x}) {
@@ -115,4 +117,27 @@ TEST(ItemProperties, SeveralItemsTakeOnlyFrequencyAndPriority) {
     EXPECT_EQ(f.b->data.LinkURL, "http://x/b");
     EXPECT_FALSE(EditItemProperties(f.tree, f.profile, nullptr, {},
                                     [](auto&&...) { return std::optional(ItemEdit{}); }));
+}
+
+// Items the crawl left out of the maps: the dialog is told why, and its
+// check box takes the edited items back in; other items keep their flag.
+TEST(ItemProperties, IncludeInMapsTakesLeftOutItemsBackIn) {
+    for (bool several : {false, true}) {
+        SCOPED_TRACE(several);
+        Fixture f;
+        f.a1->data.LeftOut = TLeftOut::Canonical;
+        f.b->data.LeftOut = TLeftOut::NoIndex;
+        f.a1x->data.LeftOut = TLeftOut::NoIndex;
+        std::vector<TSiteTree::Node*> selected{f.a, f.b};
+        TSiteTree::Node* item = several ? nullptr : f.b;
+        EXPECT_EQ(LeftOutReasonOf(item, selected), LeftOutReason(TLeftOut::NoIndex));
+        EXPECT_EQ(LeftOutReasonOf(nullptr, {f.a}), "");
+        EditItemProperties(f.tree, f.profile, item, selected, [](auto&&...) {
+            ItemEdit edit{"b", "http://x/b", cfDaily, 0.5, false, false, true};
+            return std::optional(edit);
+        });
+        EXPECT_EQ(f.b->data.LeftOut, TLeftOut::None);
+        EXPECT_EQ(f.a1->data.LeftOut, TLeftOut::Canonical); // not edited
+        EXPECT_EQ(f.a1x->data.LeftOut, TLeftOut::NoIndex);  // not edited
+    }
 }
