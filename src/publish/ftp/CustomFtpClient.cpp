@@ -1,13 +1,17 @@
 #include "CustomFtpClient.h"
 
-#include "AsyncSocket.h"
 #include "FtpException.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFile>
+#include <QSslCertificate>
 #include <QTimer>
 
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -19,11 +23,27 @@ std::string ExceptionClassName(const std::exception& e) {
     return "Exception";
 }
 
+std::string LowerFirst(std::string text) {
+    if (!text.empty())
+        text[0] = char(std::tolower(static_cast<unsigned char>(text[0])));
+    return text;
+}
+
+// A FEAT line offering TLS: "AUTH TLS", or an AUTH line naming TLS among others.
+bool OffersTls(const std::string& line) {
+    std::string upper;
+    for (char c : line)
+        upper += char(std::toupper(static_cast<unsigned char>(c)));
+    const size_t start = upper.find_first_not_of(" \t");
+    if (start == std::string::npos || upper.compare(start, 5, "AUTH ") != 0)
+        return false;
+    return upper.find("TLS", start + 5) != std::string::npos;
+}
+
 } // namespace
 
 TCustomFtpClient::TCustomFtpClient(QObject* parent)
-    : QObject(parent), m_ControlSocket(new TAsyncSocket(this)),
-      m_DataSocket(new TAsyncSocket(this)) {}
+    : QObject(parent), m_ControlSocket(new TFtpSocket(this)), m_DataSocket(new TFtpSocket(this)) {}
 
 TCustomFtpClient::~TCustomFtpClient() {
     m_ControlSocket->ClearEvents();
@@ -44,6 +64,12 @@ void TCustomFtpClient::SetConnectionType(TFtpConnectionType value) {
 
 void TCustomFtpClient::SetPassive(bool value) {
     m_Passive = m_ConnectionType == ftpDirect ? value : true;
+}
+
+void TCustomFtpClient::SetTlsMode(TFtpTlsMode value) {
+    if (m_Connected)
+        throw FtpException("FTP component connected");
+    m_TlsMode = value;
 }
 
 bool TCustomFtpClient::ControlConnectionOpen() const {
@@ -70,13 +96,14 @@ void TCustomFtpClient::Display(const std::string& msg) {
     if (!OnDisplay)
         return;
     TFtpDisplay handler = OnDisplay;
-    std::string text = msg;
+    // Server text may hold terminal controls: it is shown escaped.
+    std::string text = EscapeServerText(msg);
     handler(this, text);
 }
 
 void TCustomFtpClient::SetErrorOnce(const std::string& line) {
     if (m_ErrorMessage.empty())
-        m_ErrorMessage = line;
+        m_ErrorMessage = EscapeServerText(line);
 }
 
 // A refused reply ends the request with its code; a line whose code reads as
@@ -91,9 +118,10 @@ void TCustomFtpClient::FailRequest(int code, const std::string& line) {
     SetErrorOnce(line);
 }
 
-// A failure of the control connection: "500 <text> (socket error #<n>)".
-void TCustomFtpClient::SetSocketFailure(int error, const std::string& text) {
-    m_LastResponse = "500 " + text + " (socket error #" + std::to_string(error) + ")";
+// A failure of the control connection, in plain words; the request ends with
+// code 500.
+void TCustomFtpClient::SetSocketFailure(int /*error*/, const std::string& text) {
+    m_LastResponse = text;
     m_StatusCode = 500;
     m_RequestResult = 500;
     SetErrorOnce(m_LastResponse);
@@ -117,6 +145,10 @@ void TCustomFtpClient::ExecAsync(TFtpRequest rq, const std::string& cmd,
     CheckReady();
     if (!m_Connected)
         throw FtpException("FTP component not connected");
+    // A request of its own starts with no error; within a sequence the first
+    // error of the sequence is kept.
+    if (!m_Sequence)
+        m_ErrorMessage.clear();
     StartCommand(rq, cmd, codes, handler);
 }
 
@@ -157,6 +189,12 @@ void TCustomFtpClient::HighLevelAsync(TFtpRequest rq, unsigned steps) {
     m_Steps = steps;
     m_LastStep = 0;
     m_QuitRan = false;
+    if (steps & stOpen) {
+        m_ServerOffersTls = false;
+        m_CertificateRefused = false;
+        m_RefusedCertificate = {};
+        m_ControlFingerprint.clear();
+    }
     m_RequestDone = false;
     m_RequestResult = 0;
     if (!RunNextStep())
@@ -206,6 +244,22 @@ void TCustomFtpClient::StartStep(unsigned step) {
         switch (step) {
         case stOpen:
             StepOpen();
+            break;
+        case stFeat:
+            ExecAsync(rqFeat, "FEAT", {}, &TCustomFtpClient::FeatReply);
+            break;
+        case stAuth:
+            ExecAsync(rqAuth, "AUTH TLS", {234}, &TCustomFtpClient::AuthReply);
+            break;
+        case stPbsz:
+            ExecAsync(rqPbsz, "PBSZ 0", {200}, &TCustomFtpClient::GenericReply);
+            break;
+        case stProt:
+            ExecAsync(rqProt, DataProtected() ? "PROT P" : "PROT C", {200},
+                      &TCustomFtpClient::GenericReply);
+            break;
+        case stList:
+            StepList();
             break;
         case stUser:
             ExecAsync(rqUser, "USER " + m_UserName, {331, 230}, &TCustomFtpClient::GenericReply);
@@ -342,6 +396,10 @@ void TCustomFtpClient::ControlDataAvailable() {
     const bool acceptLF = (m_Options & ftpAcceptLF) != 0;
     std::string line;
     while (m_ControlSocket->State() == wsConnected && m_Reader.NextLine(acceptLF, line)) {
+        if (m_Reader.ReplyTooLong()) {
+            ReplyTooLong();
+            return;
+        }
         m_LastResponse = line;
         TriggerNotify(OnResponse);
         HandleReplyLine(line);
@@ -379,6 +437,8 @@ void TCustomFtpClient::HandleReplyLine(const std::string& line) {
         return;
     }
     case fsWaitingResponse:
+        if (m_CommandKind == rqFeat && OffersTls(line))
+            m_ServerOffersTls = true;
         if (!IsFinalReply(line) || !m_Next) {
             Display("< " + line);
             return;
@@ -409,6 +469,44 @@ void TCustomFtpClient::EvaluateReply() {
 void TCustomFtpClient::GenericReply() {
     EvaluateReply();
     Completion(m_RequestResult);
+}
+
+// Whatever the answer, FEAT only informs: a server without it is fine.
+void TCustomFtpClient::FeatReply() {
+    Display("< " + m_LastResponse);
+    m_StatusCode = ParseReplyCode(m_LastResponse);
+    Completion(0);
+}
+
+// A refusal ends the connect with the connection closed: nothing else, and
+// above all no password, goes out in clear.
+void TCustomFtpClient::AuthReply() {
+    EvaluateReply();
+    if (m_RequestResult != 0) {
+        m_ErrorMessage.clear();
+        SetErrorOnce("The server refused TLS (it answered \"" + m_LastResponse +
+                     "\"); the upload stopped before logging in, and nothing was sent "
+                     "unencrypted.");
+        m_ControlSocket->Close(); // completes the request
+        Completion(m_RequestResult);
+        return;
+    }
+    StartControlTls();
+}
+
+void TCustomFtpClient::ReplyTooLong() {
+    const std::string text = "The server sent a reply longer than " +
+                             std::to_string(TFtpReplyReader::MaxReplySize / 1024) +
+                             " KB; the connection was closed.";
+    m_LastResponse = text;
+    m_StatusCode = 500;
+    if (!m_RequestDone)
+        FailRequest(500, text);
+    m_Reader.Clear();
+    CloseDataConnection();
+    m_ControlSocket->Close();
+    if (!m_RequestDone)
+        Completion(m_RequestResult);
 }
 
 void TCustomFtpClient::QuitReply() {
@@ -445,7 +543,8 @@ void TCustomFtpClient::ControlDnsLookupDone(int error) {
     if (m_State != fsDnsLookup)
         return;
     if (error != 0) {
-        SetSocketFailure(error, ResolverErrorText(error));
+        SetSocketFailure(error, "Could not find the host " + m_HostName + ": " +
+                                    LowerFirst(ResolverErrorText(error)));
         Completion(error);
         return;
     }
@@ -465,12 +564,114 @@ void TCustomFtpClient::ControlDnsLookupDone(int error) {
 
 void TCustomFtpClient::ControlSessionConnected(int error) {
     if (error != 0) {
-        SetSocketFailure(error, SocketErrorText(error));
+        SetSocketFailure(error, ConnectFailureText(error));
         m_ControlSocket->Close();
         Completion(error);
         return;
     }
+    if (m_TlsMode == ftpTlsImplicit) {
+        // TLS from the first byte: the greeting comes encrypted.
+        m_ImplicitHandshake = true;
+        StartControlTls();
+        return;
+    }
     m_Connected = true;
+}
+
+std::string TCustomFtpClient::Where() const {
+    return m_HostName + ":" + m_Port;
+}
+
+std::string TCustomFtpClient::ConnectFailureText(int error) const {
+    std::string why;
+    switch (error) {
+    case ECONNREFUSED:
+        why = "connection refused";
+        break;
+    case ETIMEDOUT:
+        why = "the connection timed out";
+        break;
+    case ENETUNREACH:
+    case EHOSTUNREACH:
+        why = "the host cannot be reached";
+        break;
+    default:
+        why = LowerFirst(SocketErrorText(error));
+        break;
+    }
+    return "Could not connect to " + Where() + ": " + why;
+}
+
+// ------------------------------------------------------------------- TLS
+
+QSslConfiguration TCustomFtpClient::TlsConfiguration() const {
+    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+    // The authorities of SSL_CERT_FILE are trusted besides the system's, as
+    // the TLS library does for other programs.
+    static const QList<QSslCertificate> extra = [] {
+        const QByteArray file = qgetenv("SSL_CERT_FILE");
+        return file.isEmpty() ? QList<QSslCertificate>()
+                              : QSslCertificate::fromPath(QString::fromLocal8Bit(file));
+    }();
+    if (!extra.isEmpty())
+        config.addCaCertificates(extra);
+    config.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    config.setProtocol(QSsl::TlsV1_2OrLater);
+    // Data connections resume the control connection's session; servers
+    // refuse data connections that do not.
+    config.setSslOption(QSsl::SslOptionDisableSessionPersistence, false);
+    return config;
+}
+
+bool TCustomFtpClient::DataProtected() const {
+    return m_TlsMode == ftpTlsControlAndData || m_TlsMode == ftpTlsImplicit;
+}
+
+void TCustomFtpClient::StartControlTls() {
+    // Anything the server sent after its answer to AUTH, before the
+    // handshake, is not trusted: dropped.
+    m_Reader.Clear();
+    m_ControlSocket->OnTlsDone = [this](int error) { ControlTlsDone(error); };
+    Display("! Starting TLS");
+    try {
+        m_ControlSocket->StartTls(TlsConfiguration(), m_HostName, m_TrustedCertificates);
+    } catch (const std::exception& e) {
+        FailRequest(500, std::string("TLS could not start: ") + e.what());
+        m_ControlSocket->Close();
+        Completion(m_RequestResult);
+    }
+}
+
+void TCustomFtpClient::FailTls(const std::string& what, TFtpSocket& socket) {
+    if (socket.CertificateRefused()) {
+        m_CertificateRefused = true;
+        m_RefusedCertificate = socket.UntrustedCertificate();
+    }
+    std::string text = "TLS failed on the " + what + " with " + Where() + ": " + socket.TlsError();
+    if (socket.CertificateRefused())
+        text += " (SHA-256 fingerprint " + socket.UntrustedCertificate().Sha256 + ")";
+    m_LastResponse = text;
+    m_StatusCode = 522;
+    FailRequest(522, text);
+    Display("! " + text);
+}
+
+void TCustomFtpClient::ControlTlsDone(int error) {
+    const bool implicit = m_ImplicitHandshake;
+    m_ImplicitHandshake = false;
+    if (error != 0) {
+        m_Connected = false;
+        FailTls("control connection", *m_ControlSocket);
+        Completion(m_RequestResult);
+        return;
+    }
+    m_ControlFingerprint = m_ControlSocket->PeerFingerprint();
+    Display("! TLS established");
+    if (implicit) {
+        m_Connected = true; // the greeting follows
+        return;
+    }
+    Completion(0);
 }
 
 void TCustomFtpClient::ControlSessionClosed(int error) {
@@ -496,7 +697,8 @@ void TCustomFtpClient::ControlSessionClosed(int error) {
         if (aborting) {
             FailRequest(426, "426 Operation aborted.");
         } else if (error != 0) {
-            SetSocketFailure(error, SocketErrorText(error));
+            SetSocketFailure(error, "The connection to " + Where() +
+                                        " was lost: " + LowerFirst(SocketErrorText(error)));
         } else {
             m_LastResponse = "500 Connection closed by the server";
             m_StatusCode = 500;

@@ -6,6 +6,7 @@
 // that a handler may start the next request straight away.
 
 #include "FtpReplyReader.h"
+#include "FtpSocket.h"
 #include "FtpTypes.h"
 
 #include <QObject>
@@ -15,8 +16,6 @@
 #include <initializer_list>
 #include <string>
 #include <vector>
-
-class TAsyncSocket;
 
 class TCustomFtpClient : public QObject {
   public:
@@ -68,6 +67,19 @@ class TCustomFtpClient : public QObject {
     void SetSocksPassword(const std::string& value) { m_SocksPassword = value; }
     bool Passive() const { return m_Passive; }
     void SetPassive(bool value);
+    // TLS for the session; a server that refuses it ends the connect, and
+    // nothing is ever sent in clear instead.
+    TFtpTlsMode TlsMode() const { return m_TlsMode; }
+    void SetTlsMode(TFtpTlsMode value);
+    // SHA-256 fingerprints of certificates taken although no trusted
+    // authority vouches for them (the person chose to trust them).
+    const std::vector<std::string>& TrustedCertificates() const { return m_TrustedCertificates; }
+    void SetTrustedCertificates(std::vector<std::string> value) {
+        m_TrustedCertificates = std::move(value);
+    }
+    // Ask FEAT before logging in to a plain-FTP server (see ServerOffersTls).
+    bool AskFeatures() const { return m_AskFeatures; }
+    void SetAskFeatures(bool value) { m_AskFeatures = value; }
 
     // Run-time state.
     TFtpState State() const { return m_State; }
@@ -79,8 +91,17 @@ class TCustomFtpClient : public QObject {
     const std::string& DirResult() const { return m_DirResult; }
     const std::string& PasvResponse() const { return m_PasvResponse; }
     std::int64_t ByteCount() const { return m_ByteCount; }
-    TAsyncSocket& ControlSocket() { return *m_ControlSocket; }
-    TAsyncSocket& DataSocket() { return *m_DataSocket; }
+    TFtpSocket& ControlSocket() { return *m_ControlSocket; }
+    TFtpSocket& DataSocket() { return *m_DataSocket; }
+    // The FEAT reply of the last connect named AUTH TLS.
+    bool ServerOffersTls() const { return m_ServerOffersTls; }
+    // Set when the last connect failed because the server's certificate is
+    // not trusted: what it was, for the question whether to trust it.
+    bool CertificateRefused() const { return m_CertificateRefused; }
+    const TFtpCertificateInfo& RefusedCertificate() const { return m_RefusedCertificate; }
+    // The folder listing of the last List request (at most MaxListing bytes).
+    const std::string& Listing() const { return m_Listing; }
+    static constexpr size_t MaxListing = 1024 * 1024;
 
     // Stops everything and closes both connections, waiting at most Timeout
     // seconds for the client to settle. True when it ends idle without error.
@@ -101,6 +122,8 @@ class TCustomFtpClient : public QObject {
     TFtpBgException OnBgException;
 
     static constexpr int SendBlockSize = 1514;
+    // Under TLS a block fills whole records, so each is sealed once.
+    static constexpr int TlsSendBlockSize = 64 * 1024;
 
   protected:
     // Steps of a sequence, in the order they run.
@@ -115,9 +138,15 @@ class TCustomFtpClient : public QObject {
         stMkd = 1u << 7,
         stPwd = 1u << 8,
         stQuit = 1u << 9,
+        stFeat = 1u << 10,
+        stAuth = 1u << 11,
+        stPbsz = 1u << 12,
+        stProt = 1u << 13,
+        stList = 1u << 14,
     };
-    static constexpr TFtpStep StepOrder[] = {stOpen, stUser, stPass, stCwd, stTypeSet,
-                                             stPort, stPut,  stMkd,  stPwd, stQuit};
+    static constexpr TFtpStep StepOrder[] = {stOpen, stFeat, stAuth, stPbsz,    stProt,
+                                             stUser, stPass, stCwd,  stTypeSet, stPort,
+                                             stPut,  stList, stMkd,  stPwd,     stQuit};
 
     // Starts a sequence of steps reported once, as rq, at its end.
     void HighLevelAsync(TFtpRequest rq, unsigned steps);
@@ -160,6 +189,23 @@ class TCustomFtpClient : public QObject {
     void GenericReply();
     void QuitReply();
     void StorReply();
+    void FeatReply();
+    void AuthReply();
+    void ListReply();
+
+    // TLS.
+    QSslConfiguration TlsConfiguration() const;
+    void StartControlTls();
+    void ControlTlsDone(int error);
+    void FailTls(const std::string& what, TFtpSocket& socket);
+    bool DataProtected() const;
+    void StartDataTls();
+    void StartDeferredDataTls();
+    void DataTlsDone(int error);
+    void DataReadyForTransfer();
+    std::string Where() const;
+    std::string ConnectFailureText(int error) const;
+    void ReplyTooLong();
 
     // Control connection.
     void StepOpen();
@@ -181,13 +227,17 @@ class TCustomFtpClient : public QObject {
     void DataPutSessionConnected(int error);
     void DataPutSessionAvailable();
     void DataPutSessionClosed(int error);
+    void DataListAvailable();
+    void StepList();
+    void OpenDataConnection();
+    std::string TransferCommand() const;
     void PostStartSending();
     void StartSending();
     void SendNextBlock();
     void CheckTransferComplete();
 
-    TAsyncSocket* m_ControlSocket;
-    TAsyncSocket* m_DataSocket;
+    TFtpSocket* m_ControlSocket;
+    TFtpSocket* m_DataSocket;
 
     int m_Timeout = 15;
     bool m_MultiThreaded = false;
@@ -210,6 +260,17 @@ class TCustomFtpClient : public QObject {
     std::string m_SocksUserCode;
     std::string m_SocksPassword;
     bool m_Passive = false;
+    TFtpTlsMode m_TlsMode = ftpTlsNone;
+    std::vector<std::string> m_TrustedCertificates;
+    bool m_AskFeatures = false;
+    bool m_ServerOffersTls = false;
+    bool m_CertificateRefused = false;
+    TFtpCertificateInfo m_RefusedCertificate;
+    bool m_ImplicitHandshake = false;
+    bool m_DataTlsWaiting = false;    // accepted, the handshake waits for 150
+    std::string m_ControlFingerprint; // the certificate the control connection took
+    bool m_ListMode = false;          // the data connection receives a listing
+    std::string m_Listing;
 
     TFtpState m_State = fsReady;
     bool m_Connected = false;
@@ -247,7 +308,7 @@ class TCustomFtpClient : public QObject {
     unsigned m_TransferId = 0;
     std::chrono::steady_clock::time_point m_StartTick;
     std::chrono::steady_clock::time_point m_EndTick;
-    char m_SendBlock[SendBlockSize] = {};
+    std::vector<char> m_SendBlock = std::vector<char>(TlsSendBlockSize);
     static constexpr size_t ReadAheadSize = 64 * 1024;
     std::vector<char> m_ReadAhead;
     size_t m_ReadAheadPos = 0;

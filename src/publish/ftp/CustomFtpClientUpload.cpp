@@ -1,9 +1,9 @@
-// The upload path of TCustomFtpClient: PORT or PASV, the data connection,
-// STOR and the paced sending of the local file.
+// The transfer path of TCustomFtpClient: PORT or PASV, the data connection
+// (under TLS when the data is protected), STOR and the paced sending of the
+// local file, or LIST and the receiving of the listing.
 
 #include "CustomFtpClient.h"
 
-#include "AsyncSocket.h"
 #include "FtpException.h"
 
 #include <QHostAddress>
@@ -33,6 +33,10 @@ void TCustomFtpClient::BindDataEvents() {
     m_DataSocket->OnDataSent = [this](int) { SendNextBlock(); };
     m_DataSocket->OnSessionClosed = [this](int error) { DataPutSessionClosed(error); };
     m_DataSocket->OnDataAvailable = [this](int) {
+        if (m_ListMode) {
+            DataListAvailable();
+            return;
+        }
         // Nothing is expected from the server here; drop whatever comes.
         char sink[512];
         while (m_DataSocket->Receive(sink, sizeof sink) > 0) {
@@ -62,6 +66,8 @@ void TCustomFtpClient::StepPort() {
     m_DataCloseError = 0;
     m_TransferError = 0;
     m_StartTick = {};
+    m_ListMode = (m_Steps & stList) != 0;
+    m_DataTlsWaiting = false;
     ++m_TransferId;
     if (m_Passive) {
         m_PasvResponse.clear(); // never the port of an earlier transfer
@@ -129,8 +135,9 @@ std::int64_t TCustomFtpClient::ReadBlock() {
         if (n <= 0)
             return n < 0 ? -1 : 0;
     }
-    const size_t take = std::min<size_t>(SendBlockSize, m_ReadAhead.size() - m_ReadAheadPos);
-    std::memcpy(m_SendBlock, m_ReadAhead.data() + m_ReadAheadPos, take);
+    const size_t block = size_t(DataProtected() ? TlsSendBlockSize : SendBlockSize);
+    const size_t take = std::min<size_t>(block, m_ReadAhead.size() - m_ReadAheadPos);
+    std::memcpy(m_SendBlock.data(), m_ReadAhead.data() + m_ReadAheadPos, take);
     m_ReadAheadPos += take;
     return std::int64_t(take);
 }
@@ -168,9 +175,39 @@ void TCustomFtpClient::StepStor() {
         FailLocal("426 Unable to open local file " + m_LocalFileName);
         return;
     }
+    OpenDataConnection();
+}
 
+void TCustomFtpClient::StepList() {
+    if (!m_Connected)
+        throw FtpException("LIST: not connected");
+    if (!m_Sequence)
+        m_RequestType = rqDir;
+    m_CommandKind = rqDir;
+    m_RequestDone = false;
+    m_RequestResult = 0;
+    m_Listing.clear();
+    m_EndOfFile = true; // nothing to send: the server's close ends the listing
+    OpenDataConnection();
+}
+
+std::string TCustomFtpClient::TransferCommand() const {
+    return m_ListMode ? std::string("LIST") : "STOR " + m_HostFileName;
+}
+
+void TCustomFtpClient::DataListAvailable() {
+    char buf[16384];
+    std::int64_t n;
+    while ((n = m_DataSocket->Receive(buf, sizeof buf)) > 0) {
+        m_ByteCount += n;
+        const size_t room = MaxListing - std::min(MaxListing, m_Listing.size());
+        m_Listing.append(buf, std::min<size_t>(room, size_t(n)));
+    }
+}
+
+void TCustomFtpClient::OpenDataConnection() {
     if (!m_Passive) {
-        StartCommand(rqPut, "STOR " + m_HostFileName, {150, 125}, &TCustomFtpClient::StorReply);
+        StartCommand(m_CommandKind, TransferCommand(), {150, 125}, &TCustomFtpClient::StorReply);
         return;
     }
     // The data connection goes to the control connection's peer; the address
@@ -194,6 +231,25 @@ void TCustomFtpClient::StepStor() {
     }
 }
 
+// Under TLS the data connection resumes the control connection's session and
+// takes the certificate the control connection took.
+void TCustomFtpClient::StartDataTls() {
+    std::vector<std::string> accepted = m_TrustedCertificates;
+    if (!m_ControlFingerprint.empty())
+        accepted.push_back(m_ControlFingerprint);
+    m_DataSocket->OnTlsDone = [this](int error) { DataTlsDone(error); };
+    try {
+        m_DataSocket->StartTls(m_ControlSocket->TlsConfiguration(), m_HostName, accepted);
+    } catch (const ESocketException& e) {
+        m_LastResponse = std::string("426 TLS on the data connection: ") + e.what();
+        m_StatusCode = 426;
+        FailRequest(426, m_LastResponse);
+        CloseDataConnection();
+        ReleaseFile();
+        Completion(426);
+    }
+}
+
 void TCustomFtpClient::DataPutSessionConnected(int error) {
     if (error != 0) {
         m_LastResponse = "Unable to establish data connection, error #" + std::to_string(error);
@@ -204,9 +260,41 @@ void TCustomFtpClient::DataPutSessionConnected(int error) {
         Completion(550);
         return;
     }
-    m_DataReady = true;
     m_StartTick = std::chrono::steady_clock::now();
-    StartCommand(rqPut, "STOR " + m_HostFileName, {150, 125}, &TCustomFtpClient::StorReply);
+    if (DataProtected()) {
+        // Many servers begin their side of the handshake only once they have
+        // the command, so the command goes out while the handshake runs.
+        StartDataTls();
+        if (m_RequestDone)
+            return;
+    } else {
+        m_DataReady = true;
+    }
+    StartCommand(m_CommandKind, TransferCommand(), {150, 125}, &TCustomFtpClient::StorReply);
+}
+
+void TCustomFtpClient::StartDeferredDataTls() {
+    m_DataTlsWaiting = false;
+    StartDataTls();
+}
+
+void TCustomFtpClient::DataTlsDone(int error) {
+    if (m_RequestDone)
+        return;
+    if (error != 0) {
+        FailTls("data connection", *m_DataSocket);
+        CloseDataConnection();
+        ReleaseFile();
+        Completion(m_RequestResult);
+        return;
+    }
+    DataReadyForTransfer();
+}
+
+void TCustomFtpClient::DataReadyForTransfer() {
+    m_DataReady = true;
+    if (m_Server150)
+        PostStartSending();
 }
 
 void TCustomFtpClient::DataPutSessionAvailable() {
@@ -228,9 +316,15 @@ void TCustomFtpClient::DataPutSessionAvailable() {
         return;
     }
     m_DataSocket->SetLinger(false, 10);
-    m_DataReady = true;
-    if (m_Server150)
-        PostStartSending();
+    if (DataProtected()) {
+        // The server may begin its side of the handshake only once it has
+        // answered the command: the handshake waits for that answer.
+        m_DataTlsWaiting = true;
+        if (m_Server150)
+            StartDeferredDataTls();
+        return;
+    }
+    DataReadyForTransfer();
 }
 
 void TCustomFtpClient::StorReply() {
@@ -241,7 +335,9 @@ void TCustomFtpClient::StorReply() {
         if (code == 150 || code == 125) {
             m_Server150 = true;
             m_AcceptedCodes = {226, 250};
-            if (m_Passive)
+            if (m_DataTlsWaiting)
+                StartDeferredDataTls();
+            else if (m_Passive && m_DataReady)
                 StartSending();
             else if (m_DataReady)
                 PostStartSending();
@@ -326,7 +422,7 @@ void TCustomFtpClient::SendNextBlock() {
         return;
     }
     m_ByteCount += n;
-    if (m_DataSocket->Send(m_SendBlock, n) < 0)
+    if (m_DataSocket->Send(m_SendBlock.data(), n) < 0)
         EndTransferEarly("Error #" + std::to_string(ENOTCONN) + " sending data");
 }
 

@@ -1,7 +1,5 @@
 #include "FtpClient.h"
 
-#include "AsyncSocket.h"
-
 void TFtpClient::Connect() {
     if (Connected())
         throw FtpException("FTP component already connected");
@@ -14,7 +12,14 @@ void TFtpClient::Connect() {
         throw ESocketException("DNS lookup: invalid host name.");
     if (UserName().empty())
         throw FtpException("UserName empty");
-    HighLevelAsync(rqConnect, stOpen | stUser | stPass);
+    unsigned steps = stOpen | stUser | stPass;
+    if (TlsMode() == ftpTlsNone && AskFeatures())
+        steps |= stFeat;
+    if (TlsMode() == ftpTlsControl || TlsMode() == ftpTlsControlAndData)
+        steps |= stAuth;
+    if (TlsMode() != ftpTlsNone)
+        steps |= stPbsz | stProt;
+    HighLevelAsync(rqConnect, steps);
 }
 
 void TFtpClient::Cwd() {
@@ -36,6 +41,13 @@ void TFtpClient::Put() {
     if (LocalFileName().empty())
         throw FtpException("LocalFileName empty");
     HighLevelAsync(rqPut, stPort | stPut);
+}
+
+void TFtpClient::List() {
+    CheckReady();
+    if (!Connected())
+        throw FtpException("FTP component not connected");
+    HighLevelAsync(rqDir, stPort | stList);
 }
 
 void TFtpClient::Mkd() {

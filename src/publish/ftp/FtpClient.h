@@ -13,7 +13,9 @@ class TFtpClient : public TCustomFtpClient {
   public:
     using TCustomFtpClient::TCustomFtpClient;
 
-    // Name lookup, connect, greeting, USER and, when asked for, PASS.
+    // Name lookup, connect, greeting (under TLS from the first byte when
+    // implicit), FEAT for a plain session when asked for, AUTH TLS, PBSZ and
+    // PROT under TLS, USER and, when asked for, PASS.
     // Reported as rqConnect.
     void Connect();
     // "CWD " + HostDirName (rqCwd).
@@ -25,6 +27,8 @@ class TFtpClient : public TCustomFtpClient {
     // PORT or PASV, then "STOR " + HostFileName sending LocalFileName.
     // Reported as rqPut.
     void Put();
+    // PORT or PASV, then "LIST"; the listing goes to Listing (rqDir).
+    void List();
     // "MKD " + HostFileName (rqMkd).
     void Mkd();
     // "QUIT", then the control connection is closed (rqQuit).

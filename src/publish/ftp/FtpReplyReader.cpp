@@ -53,6 +53,10 @@ bool TFtpReplyReader::NextLine(bool acceptLF, std::string& line) {
     while (len > 0 && (m_buf[len - 1] == '\r' || m_buf[len - 1] == '\n'))
         --len;
     line.assign(m_buf, size_t(len));
+    m_replySize += size_t(end) + 1;
+    m_tooLong = m_replySize > MaxReplySize;
+    if (IsFinalReply(line))
+        m_replySize = 0;
     const int rest = m_count - (end + 1);
     std::memmove(m_buf, m_buf + end + 1, size_t(rest));
     m_count = rest;
@@ -134,6 +138,71 @@ bool ParsePasvPort(std::string_view reply, int& port) {
     const long long low = ReadNumber(reply, pos);
     port = int((high * 256 + low) % 65536);
     return true;
+}
+
+namespace {
+
+// Length of the well-formed UTF-8 sequence at text[pos], or 0.
+size_t Utf8Length(std::string_view text, size_t pos) {
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char c = byte(pos);
+    size_t len = 0;
+    unsigned min = 0;
+    if (c >= 0xC2 && c <= 0xDF) {
+        len = 2;
+        min = 0x80;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3;
+        min = 0x800;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4;
+        min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (pos + len > text.size())
+        return 0;
+    unsigned value = c & (0x7F >> len);
+    for (size_t i = 1; i < len; ++i) {
+        if ((byte(pos + i) & 0xC0) != 0x80)
+            return 0;
+        value = (value << 6) | (byte(pos + i) & 0x3F);
+    }
+    if (value < min || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+        return 0;
+    if (value >= 0x80 && value <= 0x9F) // C1 controls
+        return 0;
+    return len;
+}
+
+} // namespace
+
+std::string EscapeServerText(std::string_view text) {
+    static const char hex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x20 && c < 0x7F) {
+            if (c == '\\')
+                out += '\\';
+            out += char(c);
+            ++i;
+            continue;
+        }
+        if (c >= 0x80) {
+            if (const size_t len = Utf8Length(text, i); len > 0) {
+                out.append(text.substr(i, len));
+                i += len;
+                continue;
+            }
+        }
+        out += "\\x";
+        out += hex[c >> 4];
+        out += hex[c & 15];
+        ++i;
+    }
+    return out;
 }
 
 std::string FormatTransferStatistics(long long bytes, long long milliseconds) {

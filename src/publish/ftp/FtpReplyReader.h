@@ -9,6 +9,9 @@
 class TFtpReplyReader {
   public:
     static constexpr int BufferSize = 4096;
+    // A reply (all its lines up to the final one) may not be longer: a
+    // server that never ends one would otherwise be followed forever.
+    static constexpr size_t MaxReplySize = 64 * 1024;
 
     // Bytes the next receive may add: at most 4095 minus what is held.
     int Space() const { return BufferSize - 1 - m_count; }
@@ -21,15 +24,23 @@ class TFtpReplyReader {
     // Takes the next complete line, without its trailing CR and LF
     // characters. The line end is a line feed when acceptLF is set, else CR LF.
     bool NextLine(bool acceptLF, std::string& line);
+    // The reply the last line taken belongs to has grown past MaxReplySize.
+    bool ReplyTooLong() const { return m_tooLong; }
     // True when the held text fills the buffer without a line end, so no
     // line end can ever arrive.
     bool Full() const { return m_count >= BufferSize - 1; }
     int Held() const { return m_count; }
-    void Clear() { m_count = 0; }
+    void Clear() {
+        m_count = 0;
+        m_replySize = 0;
+        m_tooLong = false;
+    }
 
   private:
     char m_buf[BufferSize] = {};
     int m_count = 0;
+    size_t m_replySize = 0;
+    bool m_tooLong = false;
 };
 
 // The reply code: blanks, tabs, CR and LF skipped, an optional sign, decimal
@@ -50,6 +61,12 @@ std::string ExtractDirResult(std::string_view line);
 // Replies without "(" are read from their first digit on. False when the
 // fields are missing.
 bool ParsePasvPort(std::string_view reply, int& port);
+
+// Text from a server made safe to show on a terminal or in a window: control
+// characters (C0, DEL, C1) and bytes that are not UTF-8 are written as \xHH,
+// and a backslash as \\, so nothing the server sends can move the cursor,
+// retitle or clear a terminal.
+std::string EscapeServerText(std::string_view text);
 
 // "! <bytes> bytes received/sent in <s> seconds", plus " (<rate> Bytes/sec)"
 // when the elapsed time is not 0.

@@ -50,6 +50,10 @@ enum TFtpRequest {
     rqSyst,
     rqPwd,
     rqQuote,
+    rqFeat,
+    rqAuth,
+    rqPbsz,
+    rqProt,
 };
 
 enum TFtpShareMode {
@@ -63,6 +67,11 @@ enum TFtpShareMode {
 enum TFtpOption { ftpAcceptLF = 1, ftpNoAutoResumeAt = 2 };
 // A set of TFtpOption values.
 using TFtpOptions = unsigned;
+
+// How TLS protects a session: not at all; the control connection after
+// AUTH TLS (data in clear, PROT C); control and data after AUTH TLS (PROT P);
+// or both from the first byte (implicit, PROT P).
+enum TFtpTlsMode { ftpTlsNone, ftpTlsControl, ftpTlsControlAndData, ftpTlsImplicit };
 
 enum TFtpConnectionType { ftpDirect, ftpProxy, ftpSocks4, ftpSocks4A, ftpSocks5 };
 

@@ -144,4 +144,54 @@ TEST(TransferStatistics, ScalesSmallAndLargeCountsWithoutOverflow) {
               "! 20000000 bytes received/sent in 2 seconds (8000000 Bytes/sec)");
 }
 
+struct EscapeCase {
+    std::string in;
+    std::string out;
+};
+
+class EscapeText : public ::testing::TestWithParam<EscapeCase> {};
+
+TEST_P(EscapeText, ShowsControlsAndBrokenBytesEscaped) {
+    EXPECT_EQ(EscapeServerText(GetParam().in), GetParam().out);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, EscapeText,
+    ::testing::Values(EscapeCase{"250 plain text", "250 plain text"},
+                      EscapeCase{"550 caf\xc3\xa9 \xe2\x82\xac", "550 caf\xc3\xa9 \xe2\x82\xac"},
+                      EscapeCase{"\x1b]0;title\x07", "\\x1b]0;title\\x07"},
+                      EscapeCase{"a\tb\x7f", "a\\x09b\\x7f"},
+                      // C1 controls, as UTF-8 and as a lone byte; a cut sequence
+                      EscapeCase{"\xc2\x9b"
+                                 "2J \x9b \xe2\x82",
+                                 "\\xc2\\x9b2J \\x9b \\xe2\\x82"},
+                      // an over-long encoding of "/" and a surrogate
+                      EscapeCase{"\xc0\xaf \xed\xa0\x80", "\\xc0\\xaf \\xed\\xa0\\x80"},
+                      EscapeCase{"C:\\x1b", "C:\\\\x1b"},
+                      EscapeCase{std::string("nul\0!", 5), "nul\\x00!"}));
+
+TEST(ReplyReader, AReplyPast64KBIsTooLongUntilItsFinalLineResetsTheCount) {
+    TFtpReplyReader reader;
+    std::string line;
+    const std::string continuation = "211-" + std::string(1000, 'f') + "\r\n";
+    size_t taken = 0;
+    while (!reader.ReplyTooLong()) {
+        ASSERT_EQ(reader.Append(continuation.data(), int(continuation.size())),
+                  int(continuation.size()));
+        ASSERT_TRUE(reader.NextLine(true, line));
+        taken += continuation.size();
+        ASSERT_LE(taken, TFtpReplyReader::MaxReplySize + continuation.size());
+    }
+    EXPECT_GT(taken, TFtpReplyReader::MaxReplySize);
+    // A reader cleared for a new connection starts counting afresh, and
+    // short replies never add up.
+    reader.Clear();
+    for (int i = 0; i < 200; ++i) {
+        const std::string reply = "211-x\r\n" + std::string(990, 'y') + "\r\n211 end\r\n";
+        reader.Append(reply.data(), int(reply.size()));
+        while (reader.NextLine(true, line))
+            EXPECT_FALSE(reader.ReplyTooLong());
+    }
+}
+
 } // namespace
