@@ -33,6 +33,25 @@ std::string KeyNameFor(const TServerData& site, size_t position) {
 
 } // namespace
 
+// Values written only when set, so a record without them stays as before.
+static void PutSecurityValues(StoreData& data, const std::string& path, const TServerData& site) {
+    if (site.TrustedCertificate.empty())
+        data.DeleteValue(path, "TrustedCertificate");
+    else
+        data.SetValue(path, "TrustedCertificate", site.TrustedCertificate);
+    if (site.TlsOffered)
+        data.SetValue(path, "TlsOffered", "1");
+    else
+        data.DeleteValue(path, "TlsOffered");
+}
+
+int DefaultPortFor(int protocol, int currentPort) {
+    const int wanted = protocol == kProtocolFtpImplicit ? 990 : protocol == kProtocolSftp ? 22 : 21;
+    if (currentPort == 0 || currentPort == 21 || currentPort == 22 || currentPort == 990)
+        return wanted;
+    return currentPort;
+}
+
 std::string BoolToRegStr(bool value) {
     return value ? "1" : "0";
 }
@@ -80,6 +99,8 @@ TServerData TServerStore::ReadSite(const StoreData& data, const std::string& key
     site.UseNoop = RegStrToBool(read("UseNoop"));
     site.Secure = RegStrToBool(read("Secure"));
     site.Protocol = number("Protocol", 0, 0, kProtocolCount - 1);
+    site.TrustedCertificate = read("TrustedCertificate");
+    site.TlsOffered = RegStrToBool(read("TlsOffered"));
     site.LoadedKey = key;
     return site;
 }
@@ -185,11 +206,33 @@ bool TServerStore::WriteSites(StoreData& data, std::vector<TServerData>& list,
         put("UseNoop", BoolToRegStr(site.UseNoop));
         put("Protocol", std::to_string(site.Protocol));
         put("Password", password);
+        PutSecurityValues(data, path, site);
         for (size_t k = 0; k < site.Bookmarks.size(); ++k)
             put(("Bookmark " + std::to_string(k)).c_str(), site.Bookmarks[k]);
         keys.push_back(name);
     }
     return true;
+}
+
+bool TServerStore::SaveSecurityValues(const std::string& key, const TServerData& site,
+                                      std::string& error) const {
+    if (std::string problem = SiteNameProblem(key); !problem.empty()) {
+        error = problem;
+        return false;
+    }
+    bool found = false;
+    const bool written = store_.Write(
+        [&](StoreData& data) {
+            const std::vector<std::string> keys = data.SubKeys(kProfilesKey);
+            found = std::find(keys.begin(), keys.end(), key) != keys.end();
+            if (found)
+                PutSecurityValues(data, SiteKey(key), site);
+            return found;
+        },
+        &error);
+    if (!found && error.empty())
+        error = "The site \"" + key + "\" is no longer in the list of sites.";
+    return written && found;
 }
 
 bool TServerStore::SaveProfiles(std::vector<TServerData>& list, std::string& error) const {

@@ -59,6 +59,13 @@ class TServerStore {
     bool RenameProfile(std::vector<TServerData>& list, size_t index, const std::string& newName,
                        std::string& error) const;
 
+    // Writes only the security values of the site stored under key
+    // (TrustedCertificate, TlsOffered), as an upload learns them; the rest of
+    // the record stays as it is. False with the reason, or when the key is
+    // not in the store.
+    bool SaveSecurityValues(const std::string& key, const TServerData& site,
+                            std::string& error) const;
+
   private:
     TServerData ReadSite(const StoreData& data, const std::string& key, std::string* error) const;
     bool WriteSites(StoreData& data, std::vector<TServerData>& list, std::vector<std::string>& keys,

@@ -97,6 +97,69 @@ TEST_F(ServerStoreTest, SaveAndLoadKeepEveryField) {
     EXPECT_TRUE(sites.LoadServerData("Nobody").HostName.empty());
 }
 
+std::string FileBytes(const std::string& path) {
+    QFile f(QString::fromStdString(path));
+    return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string("(missing)");
+}
+
+// The certificate trust and the TLS notice are new values: a record without
+// them is written exactly as before, and they round-trip when set, through
+// a full save and through the upload's own narrow write.
+TEST_F(ServerStoreTest, SecurityValuesAreWrittenOnlyWhenSet) {
+    TServerData plain = FullSite();
+    plain.SavePassword = false; // the sealed password differs from save to save
+    std::vector<TServerData> list = {plain};
+    std::string error;
+    ASSERT_TRUE(sites.SaveProfiles(list, error)) << error;
+    const std::string key = SiteKey(plain.ItemName);
+    EXPECT_FALSE(Raw().Value(key, "TrustedCertificate").has_value());
+    EXPECT_FALSE(Raw().Value(key, "TlsOffered").has_value());
+    const std::string before = FileBytes(sites.Store().File());
+    std::vector<TServerData> loaded;
+    ASSERT_TRUE(sites.LoadProfiles(loaded));
+    ASSERT_TRUE(sites.SaveProfiles(loaded, error)) << error;
+    EXPECT_EQ(FileBytes(sites.Store().File()), before);
+
+    const std::string fingerprint =
+        "AB:CD:EF:01:23:45:67:89:AB:CD:EF:01:23:45:67:89:AB:CD:EF:01:23:45:67:89:AB:CD:EF:01:23:"
+        "45:67:89";
+    TServerData learned = loaded[0];
+    learned.TrustedCertificate = fingerprint;
+    learned.TlsOffered = true;
+    learned.Comment = "not written by the narrow save";
+    ASSERT_TRUE(sites.SaveSecurityValues(learned.LoadedKey, learned, error)) << error;
+    TServerData back = sites.LoadServerData(plain.ItemName);
+    EXPECT_EQ(back.TrustedCertificate, fingerprint);
+    EXPECT_TRUE(back.TlsOffered);
+    EXPECT_EQ(back.Comment, plain.Comment);
+
+    // Cleared again, the record is as it was.
+    back.TrustedCertificate.clear();
+    back.TlsOffered = false;
+    back.Bookmarks = plain.Bookmarks; // LoadServerData leaves them out
+    std::vector<TServerData> again = {back};
+    ASSERT_TRUE(sites.SaveProfiles(again, error)) << error;
+    EXPECT_EQ(FileBytes(sites.Store().File()), before);
+
+    EXPECT_FALSE(sites.SaveSecurityValues("Nobody", learned, error));
+    EXPECT_NE(error.find("Nobody"), std::string::npos);
+}
+
+TEST(DefaultPort, FollowsTheConnectionKindButKeepsAChosenPort) {
+    struct Case {
+        int protocol, current, want;
+    } cases[] = {
+        {kProtocolFtpImplicit, 21, 990}, {kProtocolFtpImplicit, 0, 990},
+        {kProtocolFtp, 990, 21},         {kProtocolFtpTls, 990, 21},
+        {kProtocolFtpTlsData, 21, 21},   {kProtocolSftp, 21, 22},
+        {kProtocolFtp, 22, 21},          {kProtocolFtpImplicit, 2121, 2121},
+        {kProtocolFtp, 8021, 8021},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(DefaultPortFor(c.protocol, c.current), c.want)
+            << c.protocol << " from " << c.current;
+}
+
 TEST_F(ServerStoreTest, AbsentValuesTakeTheirDefaults) {
     Put(SiteKey("Bare"), "HostName", "bare.example.com");
     Put(SiteKey("Bare"), "port", "2200"); // another program's spelling
