@@ -1,6 +1,7 @@
 #pragma once
 // The main window: three wizard steps over one map profile.
 #include "MapProfile.h"
+#include "OutputTargets.h"
 #include "Prompts.h"
 #include "QuorvaneFtp.h"
 #include "SiteMapSettings.h"
@@ -108,6 +109,7 @@ class TfrmSiteMapMain : public QMainWindow {
     void RunSearch();
     void CreateSiteMap();
     // Serves the profile's destination; false when it did not end normally.
+    OutputRunOptions OutputOptions() const;
     bool ServeDestination(SitemapJob* sitemap);
     void UpdateCaption();
     void setNextCaption(const QString& caption);
@@ -216,6 +218,7 @@ class TfrmSiteMapMain : public QMainWindow {
     QTreeView* tvMap = nullptr;
     QLabel* lblLinkFileName = nullptr;
     QLabel* lblTotalFiles = nullptr;
+    QLabel* lblSearchNotes = nullptr;
     QRadioButton* rbOutputFile = nullptr;
     QRadioButton* rbOutputEditor = nullptr;
     QRadioButton* rbOutputClipBoard = nullptr;

@@ -371,6 +371,14 @@ QWidget* TfrmSiteMapMain::buildResultsPage() {
     lblTotalFiles = new QLabel("Total Files Found:", page);
     lblTotalFiles->setObjectName("lblTotalFiles");
     v->addWidget(lblTotalFiles);
+    // What else the search has to say: a limit that stopped it, what it
+    // left out of the maps.
+    lblSearchNotes = new QLabel(page);
+    lblSearchNotes->setObjectName("lblSearchNotes");
+    lblSearchNotes->setTextFormat(Qt::PlainText);
+    lblSearchNotes->setWordWrap(true);
+    lblSearchNotes->hide();
+    v->addWidget(lblSearchNotes);
 
     auto* GroupBox2 = new QGroupBox(" Output Folder ", page);
     GroupBox2->setObjectName("GroupBox2");

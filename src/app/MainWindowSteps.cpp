@@ -196,6 +196,7 @@ void TfrmSiteMapMain::RunSearch() {
     // The search fills the tree without the view following item by item; the
     // view reloads once when it ends.
     Tree->beginBulk();
+    std::vector<std::string> notes;
     if (Profile.SpiderType() == mstLocal) {
         StatusPageReporter reporter(lblLookingIn, lblFileFound, lblFileCount, memoFiles, AutoRun);
         TLocalScan scan(Profile, *Tree, IgnoreFolderList, IgnoreFileList, reporter, FoundCount);
@@ -209,11 +210,13 @@ void TfrmSiteMapMain::RunSearch() {
         LocalScanRunning = false;
         LocalScan = nullptr;
     } else {
-        StatusPageReporter reporter(lblLookingIn, lblFileFound, lblFileCount, memoFiles);
+        StatusPageReporter reporter(lblLookingIn, lblFileFound, lblFileCount, memoFiles, AutoRun);
         TSpider spider(Profile, *Tree, IgnoreFolderList, IgnoreFileList, reporter, FoundCount);
         Spider = &spider;
         spider.RunSpider(Profile.Website());
         Spider = nullptr;
+        // What the results page says of the search besides its count.
+        notes.push_back(spider.LimitLine());
         // Unattended, a start page that could not be fetched ends the run
         // before the output: the maps of the last good run stay as they are.
         if (AutoRun && !spider.StartPageError().empty()) {
@@ -244,6 +247,12 @@ void TfrmSiteMapMain::RunSearch() {
     lblFileFound->clear();
     lblStatusTitle->setText("Search Complete! Press Next to View Results.");
     lblTotalFiles->setText(QString("Total Files Found: %1").arg(FoundCount));
+    QStringList shown;
+    for (const std::string& note : notes)
+        if (!note.empty())
+            shown << qs(note);
+    lblSearchNotes->setText(shown.join('\n'));
+    lblSearchNotes->setVisible(!shown.isEmpty());
     ButtonClick(btnNext);
 }
 
@@ -313,6 +322,14 @@ void TfrmSiteMapMain::CreateSiteMap() {
                "Done", PromptIcon::Information, Ok);
 }
 
+// An unattended run refuses to replace a file that is not one of its maps;
+// the window asks.
+OutputRunOptions TfrmSiteMapMain::OutputOptions() const {
+    OutputRunOptions options;
+    options.unattended = AutoRun;
+    return options;
+}
+
 bool TfrmSiteMapMain::ServeDestination(SitemapJob* sitemap) {
     try {
         switch (Profile.OutputType()) {
@@ -320,7 +337,7 @@ bool TfrmSiteMapMain::ServeDestination(SitemapJob* sitemap) {
             QGuiApplication::clipboard()->setText(qs(GeneratedMap));
             return true;
         case moutFile:
-            SaveMapToFile(Profile, *Tree, GeneratedMap, SitemapFiles, sitemap);
+            SaveMapToFile(Profile, *Tree, GeneratedMap, SitemapFiles, sitemap, OutputOptions());
             if (SitemapFiles.size() > 1) {
                 // A site too large for one sitemap file: say what was made.
                 std::string line = "Sitemap index " + SitemapFiles.back() + " lists " +
@@ -335,7 +352,7 @@ bool TfrmSiteMapMain::ServeDestination(SitemapJob* sitemap) {
             AutoSaveProfile();
             return true;
         case moutInsert:
-            if (!InsertMapIntoFile(Profile, GeneratedMap)) {
+            if (!InsertMapIntoFile(Profile, GeneratedMap, OutputOptions())) {
                 RunFailed = true;
                 return false;
             }

@@ -48,6 +48,10 @@ void StatusPageReporter::problem(const std::string& line) {
     logLine(line);
 }
 
+void StatusPageReporter::crawlStopped(const std::string& line) {
+    problem(line);
+}
+
 void StatusPageReporter::logLine(const std::string& line) {
     lines_ << qs(line);
 }

@@ -27,6 +27,9 @@ class StatusPageReporter : public TScanReporter, public TSpiderReporter {
     void fileCount(int count) override;
     void logLine(const std::string& line) override;
     void problem(const std::string& line) override;
+    // The line that says a limit ended the crawl: the log's, and standard
+    // error's only unattended.
+    void crawlStopped(const std::string& line) override;
     void letEventsRun() override;
     // Shows everything gathered so far.
     void flush();

@@ -158,3 +158,33 @@ TEST_F(SpiderSearch, FinishedCrawlIsSavedAsPageAndSitemap) {
     EXPECT_TRUE(prompts.messages.empty());
     EXPECT_EQ(reqFilesShown, 1);
 }
+
+// A crawl stopped by the profile's page limit is a finished search: the
+// results page says which limit stopped it, and Save writes the maps of what
+// was found without a word more.
+TEST_F(SpiderSearch, APageLimitEndsTheSearchAsAFinishedOne) {
+    server->Script("/", {ScriptedHttpServer::Plain(
+                            HttpReply("200 OK", "Content-Type: text/html\r\n",
+                                      "<title>Home</title><a href=\"a.html\">A</a><a "
+                                      "href=\"docs/b.html\">B</a><a href=\"c.html\">C</a>"))});
+    window->profile().setMaxPages(2);
+    click("btnNext");
+    EXPECT_EQ(find<QStackedWidget>("pcMain")->currentWidget()->objectName(), "tsResults");
+    EXPECT_EQ(window->FoundCount, 2);
+    EXPECT_EQ(text("lblSearchNotes"), "Stopped at the page limit (2)");
+    EXPECT_TRUE(find<QLabel>("lblSearchNotes")->isVisible());
+    prompts.messages.clear();
+    click("btnNext");
+    EXPECT_EQ(button("btnNext")->text(), "Done");
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_NE(ReadFileText(path("Desktop/sitemap.xml")).find("<loc>" + url("/") + "</loc>"),
+              std::string::npos);
+
+    // The next search without a limit says nothing of one.
+    window->profile().setMaxPages(0);
+    click("btnBack");
+    click("btnBack");
+    click("btnNext");
+    EXPECT_EQ(text("lblSearchNotes"), "");
+    EXPECT_FALSE(find<QLabel>("lblSearchNotes")->isVisible());
+}
