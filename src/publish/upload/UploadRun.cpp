@@ -1,8 +1,11 @@
 #include "UploadRun.h"
 
+#include <QEventLoop>
 #include <QTimer>
 
+#include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -41,6 +44,32 @@ bool FileSize(const std::string& path, std::int64_t& size, std::string& why) {
     }
     size = st.st_size;
     return true;
+}
+
+TFtpTlsMode TlsModeFor(int protocol) {
+    switch (protocol) {
+    case kProtocolFtpTls:
+        return ftpTlsControl;
+    case kProtocolFtpTlsData:
+        return ftpTlsControlAndData;
+    case kProtocolFtpImplicit:
+        return ftpTlsImplicit;
+    default:
+        return ftpTlsNone;
+    }
+}
+
+int CountLines(const std::string& text) {
+    int lines = 0;
+    for (size_t pos = 0; pos < text.size();) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string::npos)
+            end = text.size();
+        if (text.find_first_not_of(" \r\t", pos) < end)
+            ++lines;
+        pos = end + 1;
+    }
+    return lines;
 }
 
 } // namespace
@@ -107,12 +136,13 @@ void TUploadRun::Start() {
         }
         totalBytes_ += sizes_[i];
     }
-    if (site_.Secure || site_.Protocol != 0) {
-        int kind = site_.Secure ? 1 : site_.Protocol;
+    if (site_.Secure || site_.Protocol == kProtocolSftp || site_.Protocol < 0 ||
+        site_.Protocol >= kProtocolCount) {
+        int kind = site_.Secure ? kProtocolSftp : site_.Protocol;
         std::string name = kind >= 0 && kind < kProtocolCount ? kProtocolNames[kind] : "unknown";
         observer_.ShowError("Error The site uses the connection type " + name +
-                            ", which this uploader does not offer; only plain FTP uploads are "
-                            "possible. Nothing was sent.");
+                            ", which this uploader does not offer; FTP and FTP over TLS "
+                            "uploads are possible. Nothing was sent.");
         Finish(false);
         return;
     }
@@ -128,15 +158,101 @@ void TUploadRun::Start() {
     ftp_->SetHostDirName(remoteDir_.empty() ? site_.HostDirName : remoteDir_);
     ftp_->SetPort(std::to_string(site_.Port));
     ftp_->SetPassive(site_.PassiveMode);
+    const TFtpTlsMode tls = TlsModeFor(site_.Protocol);
+    ftp_->SetTlsMode(tls);
+    // A plain-FTP site is asked whether its server offers TLS until the
+    // person has been told once.
+    ftp_->SetAskFeatures(tls == ftpTlsNone && !site_.TlsOffered);
+    if (!site_.TrustedCertificate.empty())
+        ftp_->SetTrustedCertificates({site_.TrustedCertificate});
+    contacted_ = true;
+    Connect();
+}
+
+void TUploadRun::Connect() {
     observer_.ShowStatus("Connecting to " + site_.HostName + "...");
     phase_ = Phase::Connecting;
-    contacted_ = true;
     idle_->start();
     try {
         ftp_->Connect();
     } catch (const std::exception& e) {
         Fail(std::string("Error ") + e.what());
     }
+}
+
+void TUploadRun::Warn(const std::string& text) {
+    if (warn_)
+        warn_(text);
+    else
+        std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+void TUploadRun::SaveSecurityValues() {
+    if (!store_ || site_.LoadedKey.empty())
+        return;
+    std::string error;
+    if (!store_->SaveSecurityValues(site_.LoadedKey, site_, error))
+        observer_.ShowStatus("The site could not be saved: " + error);
+}
+
+// A certificate no trusted authority vouches for: asked about once a run in
+// the window, refused unattended. True when handled (the run goes on or
+// has ended).
+bool TUploadRun::HandleCertificate() {
+    const TFtpCertificateInfo cert = ftp_->RefusedCertificate();
+    const std::string host = site_.HostName + ":" + std::to_string(site_.Port);
+    if (unattended_) {
+        Fail("The certificate of " + host + " is not trusted: " + cert.Reason +
+             ". Its SHA-256 fingerprint is " + cert.Sha256 +
+             ". Nothing was sent. To trust it, upload once from the window and choose Trust, "
+             "or check the fingerprint with the server's administrator and store it as the "
+             "site's trusted certificate.");
+        return true;
+    }
+    if (trustAsked_ > 0)
+        return false;
+    ++trustAsked_;
+    if (observer_.AskTrustCertificate(host, cert) != TCertificateAnswer::TrustForThisSite) {
+        Fail("The certificate of " + host + " was not trusted (" + cert.Reason +
+             "); nothing was sent.");
+        return true;
+    }
+    site_.TrustedCertificate = cert.Sha256;
+    SaveSecurityValues();
+    ftp_->SetTrustedCertificates({cert.Sha256});
+    Connect();
+    return true;
+}
+
+void TUploadRun::NoteConnected() {
+    if (ftp_->TlsMode() != ftpTlsNone)
+        return;
+    const bool offers = ftp_->ServerOffersTls();
+    if (offers && !site_.TlsOffered) {
+        site_.TlsOffered = true;
+        SaveSecurityValues();
+        observer_.ServerOffersTls(site_.HostName);
+    }
+    if (unattended_)
+        Warn("Upload File To Server: warning: the password for " + site_.Username + " at " +
+             site_.HostName + " crossed the network unencrypted (plain FTP)" +
+             (offers || site_.TlsOffered
+                  ? "; the server offers TLS: choose \"FTP + SSL + Data\" for the site."
+                  : "."));
+}
+
+std::string TUploadRun::FailureText(TFtpRequest rq, int error) const {
+    std::string text = ftp_->ErrorMessage();
+    if (text.empty())
+        text = ftp_->LastResponse().empty() ? std::to_string(error)
+                                            : EscapeServerText(ftp_->LastResponse());
+    if (rq == rqMkd)
+        return "The server refused to create the folder \"" +
+               EscapeServerText(ftp_->HostFileName()) + "\": " + text;
+    // Replies of the server keep their code after "Error"; texts of this
+    // program are plain sentences.
+    const bool reply = !text.empty() && std::isdigit(static_cast<unsigned char>(text[0]));
+    return reply ? "Error " + text : text;
 }
 
 void TUploadRun::Cancel() {
@@ -186,14 +302,14 @@ void TUploadRun::HandleDone(TFtpRequest rq, int error) {
             }
             return;
         }
-        std::string text = ftp_->ErrorMessage();
-        if (text.empty())
-            text = ftp_->LastResponse().empty() ? std::to_string(error) : ftp_->LastResponse();
-        Fail("Error " + text);
+        if (rq == rqConnect && ftp_->CertificateRefused() && HandleCertificate())
+            return;
+        Fail(FailureText(rq, error));
         return;
     }
     switch (rq) {
     case rqConnect:
+        NoteConnected();
         observer_.ShowStatus("Connected to " + site_.HostName + "...");
         phase_ = Phase::Folder;
         if (!ftp_->HostDirName().empty())
@@ -203,6 +319,11 @@ void TUploadRun::HandleDone(TFtpRequest rq, int error) {
         break;
     case rqCwd:
     case rqPwd:
+        if (testOnly_) {
+            observer_.ShowStatus("Listing the folder...");
+            ftp_->List();
+            break;
+        }
         observer_.ShowStatus("Finding Initial Directory...");
         phase_ = Phase::Typing;
         ftp_->TypeSet();
@@ -218,7 +339,21 @@ void TUploadRun::HandleDone(TFtpRequest rq, int error) {
             --current_;
         SendCurrentFile();
         break;
+    case rqDir: {
+        const std::string folder = ftp_->HostDirName().empty() ? "/" : ftp_->HostDirName();
+        outcome_.Summary = "Logged in to " + site_.HostName + ":" + std::to_string(site_.Port) +
+                           " as " + site_.Username +
+                           (ftp_->TlsMode() != ftpTlsNone ? " over TLS" : " without encryption") +
+                           "; the folder \"" + EscapeServerText(folder) + "\" lists " +
+                           std::to_string(CountLines(ftp_->Listing())) + " entries.";
+        phase_ = Phase::Quitting;
+        if (ftp_->ControlConnectionOpen() && ftp_->State() == fsReady)
+            ftp_->Quit();
+        Finish(true);
+        return;
+    }
     case rqPut:
+        ++outcome_.FilesSent;
         doneBytes_ += sizes_[size_t(current_)];
         observer_.ShowProgress(sizes_[size_t(current_)], doneBytes_);
         if (current_ == 0) {
@@ -266,8 +401,7 @@ void TUploadRun::Fail(const std::string& text) {
     if (ftp_->ControlConnectionOpen()) {
         // A failed QUIT (or a server that stopped answering) is never answered
         // with another QUIT: the session is closed.
-        bool quit =
-            was != Phase::Quitting && text != "Error 426 Timeout" && ftp_->State() == fsReady;
+        bool quit = was != Phase::Quitting && !timedOut_ && ftp_->State() == fsReady;
         try {
             if (quit)
                 ftp_->Quit();
@@ -277,6 +411,7 @@ void TUploadRun::Fail(const std::string& text) {
             ftp_->AbortSession();
         }
     }
+    outcome_.Error = text;
     if (!cancelled_)
         observer_.ShowError(text);
     Finish(false);
@@ -287,14 +422,34 @@ void TUploadRun::Finish(bool success) {
         return;
     finished_ = true;
     idle_->stop();
+    outcome_.Success = success;
+    outcome_.BytesSent = doneBytes_;
+    if (cancelled_ && outcome_.Error.empty())
+        outcome_.Error = "Cancelled";
     observer_.Finished(success);
 }
 
 void TUploadRun::IdleTimeout() {
     if (finished_ || cancelled_)
         return;
+    timedOut_ = true;
     ftp_->AbortSession();
-    Fail("Error 426 Timeout");
+    Fail("The server at " + site_.HostName + ":" + std::to_string(site_.Port) +
+         " did not answer for " + std::to_string(idleSeconds_) + " seconds; the upload stopped.");
+}
+
+TUploadOutcome TestConnection(const TServerData& site, TUploadObserver& observer,
+                              const std::string& remoteDir, const TServerStore* store) {
+    TUploadRun run({}, site, remoteDir, observer);
+    run.SetConnectionTestOnly(true);
+    run.SetStore(store);
+    run.Start();
+    while (run.Running()) {
+        QEventLoop loop;
+        QTimer::singleShot(20, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return run.Outcome();
 }
 
 } // namespace tessaly

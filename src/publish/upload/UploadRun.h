@@ -6,9 +6,11 @@
 // only shows it and tests drive it directly.
 #include "FtpClient.h"
 #include "ServerData.h"
+#include "ServerStore.h"
 
 #include <QObject>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,6 +18,19 @@
 class QTimer;
 
 namespace tessaly {
+
+enum class TCertificateAnswer { TrustForThisSite, Cancel };
+
+// What an upload ends with: whether every file arrived, how many files and
+// bytes were sent, and the error that ended it (empty on success).
+struct TUploadOutcome {
+    bool Success = false;
+    int FilesSent = 0;
+    std::int64_t BytesSent = 0;
+    std::string Error;
+    // For a connection test: what was found, in plain words.
+    std::string Summary;
+};
 
 class TUploadObserver {
   public:
@@ -33,6 +48,18 @@ class TUploadObserver {
     // The run is over: every file arrived (true), or it failed or was
     // cancelled (false). Called once.
     virtual void Finished(bool success) = 0;
+    // The server's certificate is not vouched for by a trusted authority:
+    // TrustForThisSite stores its fingerprint with the site and connects
+    // again, accepting exactly that certificate from then on; Cancel ends
+    // the run. Never asked in an unattended run.
+    virtual TCertificateAnswer AskTrustCertificate(const std::string& host,
+                                                   const TFtpCertificateInfo& certificate) {
+        (void)host;
+        (void)certificate;
+        return TCertificateAnswer::Cancel;
+    }
+    // The plain-FTP server of this site offers TLS; said once per site.
+    virtual void ServerOffersTls(const std::string& host) { (void)host; }
 };
 
 class TUploadRun : public QObject {
@@ -50,6 +77,22 @@ class TUploadRun : public QObject {
     // Stops the run: the session is aborted when a connection is open or
     // being made; no error is shown.
     void Cancel();
+
+    // Nobody is there to answer: a certificate no authority vouches for ends
+    // the run (with its fingerprint and how to trust it), and a plain-FTP
+    // login warns on the warning line that the password went unencrypted.
+    void SetUnattended(bool value) { unattended_ = value; }
+    // Where what the run learns about the site (a trusted certificate, that
+    // the server offers TLS) is saved, under the site's LoadedKey; without a
+    // store it is kept in Site() only.
+    void SetStore(const TServerStore* store) { store_ = store; }
+    // Receives the one-line warnings of an unattended run; standard error
+    // when not set.
+    void SetWarningSink(std::function<void(const std::string&)> sink) { warn_ = std::move(sink); }
+    // Connect, change to the folder, list it and log out; no file is sent.
+    void SetConnectionTestOnly(bool value) { testOnly_ = value; }
+    const TServerData& Site() const { return site_; }
+    TUploadOutcome Outcome() const { return outcome_; }
 
     std::int64_t TotalBytes() const { return totalBytes_; }
     std::int64_t DoneBytes() const { return doneBytes_; }
@@ -72,6 +115,12 @@ class TUploadRun : public QObject {
     void Finish(bool success);
     void IdleTimeout();
     std::string CheckArguments() const;
+    void Connect();
+    bool HandleCertificate();
+    void NoteConnected();
+    void SaveSecurityValues();
+    void Warn(const std::string& text);
+    std::string FailureText(TFtpRequest rq, int error) const;
 
     std::vector<std::string> files_;
     std::vector<std::int64_t> sizes_;
@@ -91,6 +140,21 @@ class TUploadRun : public QObject {
     bool failed_ = false;
     std::int64_t totalBytes_ = 0;
     std::int64_t doneBytes_ = 0;
+    bool unattended_ = false;
+    bool testOnly_ = false;
+    bool timedOut_ = false;
+    int trustAsked_ = 0;
+    const TServerStore* store_ = nullptr;
+    std::function<void(const std::string&)> warn_;
+    TUploadOutcome outcome_;
 };
+
+// The site manager's "Test connection": logs in, changes to the folder
+// (remoteDir, else the site's), lists it and logs out, within the site's
+// timeout; the outcome's Summary or Error says what happened in plain words.
+// Runs the event loop until done. Certificate questions go to observer.
+TUploadOutcome TestConnection(const TServerData& site, TUploadObserver& observer,
+                              const std::string& remoteDir = {},
+                              const TServerStore* store = nullptr);
 
 } // namespace tessaly
