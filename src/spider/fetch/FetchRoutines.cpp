@@ -39,7 +39,13 @@ int RetryAfterSeconds(std::string_view value, std::time_t now) {
                                                       : static_cast<int>(std::ceil(seconds));
 }
 
-std::string HeaderLineValue(std::string_view headers, std::string_view name) {
+namespace {
+
+// Calls found with the trimmed value of each header line of that name,
+// compared without regard to ASCII case, until it returns false.
+template <class Found>
+void ForEachHeaderLine(std::string_view headers, std::string_view name, Found found) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
     while (!headers.empty()) {
         const std::size_t end = std::min(headers.find('\n'), headers.size());
         std::string_view line = headers.substr(0, end);
@@ -48,7 +54,7 @@ std::string HeaderLineValue(std::string_view headers, std::string_view name) {
             continue;
         bool same = true;
         for (std::size_t i = 0; i < name.size() && same; ++i)
-            same = (line[i] | 0x20) == (name[i] | 0x20);
+            same = lower(line[i]) == lower(name[i]);
         if (!same)
             continue;
         line.remove_prefix(name.size() + 1);
@@ -56,9 +62,29 @@ std::string HeaderLineValue(std::string_view headers, std::string_view name) {
             line.remove_prefix(1);
         while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
             line.remove_suffix(1);
-        return std::string(line);
+        if (!found(line))
+            return;
     }
-    return {};
+}
+
+} // namespace
+
+std::string HeaderLineValue(std::string_view headers, std::string_view name) {
+    std::string value;
+    ForEachHeaderLine(headers, name, [&](std::string_view line) {
+        value = line;
+        return false;
+    });
+    return value;
+}
+
+std::vector<std::string> HeaderLineValues(std::string_view headers, std::string_view name) {
+    std::vector<std::string> values;
+    ForEachHeaderLine(headers, name, [&](std::string_view line) {
+        values.emplace_back(line);
+        return true;
+    });
+    return values;
 }
 
 std::string ShortenURL(const std::string& address) {

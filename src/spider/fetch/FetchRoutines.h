@@ -6,6 +6,7 @@
 #include <ctime>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tessaly {
 
@@ -36,6 +37,8 @@ int RetryAfterSeconds(std::string_view value, std::time_t now);
 // The value of the first header line of that name (without regard to case)
 // in a header block of CR LF lines, trimmed; empty when there is none.
 std::string HeaderLineValue(std::string_view headers, std::string_view name);
+// The values of every header line of that name, in order, trimmed.
+std::vector<std::string> HeaderLineValues(std::string_view headers, std::string_view name);
 
 // A TDateTime (local, naive) as a local QDateTime, and back.
 QDateTime DateTimeToQt(TDateTime value);

@@ -2,11 +2,13 @@
 
 #include "Clock.h"
 #include "FetchRoutines.h"
+#include "HeadSignalsPlugin.h"
 #include "HtmlCharSetPlugin.h"
 #include "HtmlLinksPlugin.h"
 #include "HtmlParser.h"
 #include "HtmlTitlePlugin.h"
 #include "HttpStreams.h"
+#include "RobotsRules.h"
 #include "TextRoutines.h"
 #include "UnicodeText.h"
 #include "Uri.h"
@@ -54,11 +56,16 @@ TFileFetcher::TFileFetcher()
     : m_Client(std::make_unique<THttpClient>()), m_Parser(std::make_unique<html::THtmlParser>()),
       m_Links(std::make_unique<html::THtmlLinksPlugin>()),
       m_TitlePlugin(std::make_unique<html::THtmlTitlePlugin>()),
-      m_CharSet(std::make_unique<html::THtmlCharSetPlugin>()) {
+      m_CharSet(std::make_unique<html::THtmlCharSetPlugin>()),
+      m_HeadSignals(std::make_unique<THeadSignalsPlugin>()) {
     WireClient();
+    // The links plug-in comes first: a <base> element sets the base that
+    // the head's canonical targets resolve against.
     m_Links->SetHtmlParser(m_Parser.get());
     m_TitlePlugin->SetHtmlParser(m_Parser.get());
     m_CharSet->SetHtmlParser(m_Parser.get());
+    m_HeadSignals->SetHtmlParser(m_Parser.get());
+    m_HeadSignals->Links = m_Links.get();
     m_CharSet->MetaCharset = true;
     m_Links->OnLink = [this](html::THtmlLinksPlugin& plugin, std::u16string& link, bool&, bool&) {
         HandleLink(plugin, link);
@@ -82,6 +89,7 @@ TFileFetcher::~TFileFetcher() {
     m_Links->SetHtmlParser(nullptr);
     m_TitlePlugin->SetHtmlParser(nullptr);
     m_CharSet->SetHtmlParser(nullptr);
+    m_HeadSignals->SetHtmlParser(nullptr);
 }
 
 void TFileFetcher::WireClient() {
@@ -166,6 +174,17 @@ void TFileFetcher::TakeHeaderInfo() {
     m_LastModifiedReceived = h.LastModified != 0;
     RetryAfter =
         RetryAfterSeconds(HeaderLineValue(h.RawHeadersCRLF, "Retry-After"), std::time(nullptr));
+    // Every X-Robots-Tag line counts, and every canonical link of every
+    // Link line (resolved once the page's final address is sure).
+    const std::vector<std::string> robotsTags = HeaderLineValues(h.RawHeadersCRLF, "X-Robots-Tag");
+    if (!robotsTags.empty()) {
+        const std::string token = TRobotsRules::ProductToken(Agent);
+        for (const std::string& value : robotsTags)
+            Robots |= ParseXRobotsTag(value, token);
+    }
+    for (const std::string& value : HeaderLineValues(h.RawHeadersCRLF, "Link"))
+        for (std::string& target : CanonicalLinks(value))
+            m_HeaderCanonicals.push_back(std::move(target));
     if (!m_BodyWanted(h.ContentType)) {
         // An error answer whose body is not wanted still ends as that
         // error, not as a page received.
@@ -244,6 +263,9 @@ void TFileFetcher::ResetPage() {
     FailureReason.clear();
     HeldRedirect.clear();
     RetryAfter = -1;
+    Robots = {};
+    Canonicals.clear();
+    m_HeaderCanonicals.clear();
     m_PageLinks.clear();
     m_FollowedLinks.clear();
     m_LinkText.clear();
@@ -411,6 +433,28 @@ void TFileFetcher::EndFetch() {
     ParsePage();
     if (Response == -1)
         Response = 200;
+    if (Parsed) {
+        Robots |= m_HeadSignals->Robots();
+        for (const THeadSignalsPlugin::TCanonical& canonical : m_HeadSignals->Canonicals())
+            AddCanonical(canonical.Href, canonical.Base);
+    }
+    if (!m_HeaderCanonicals.empty()) {
+        const std::u16string page = Utf8ToUtf16(FinalURL);
+        for (const std::string& target : m_HeaderCanonicals)
+            AddCanonical(Utf8ToUtf16(target), page);
+    }
+}
+
+void TFileFetcher::ContinueRedirect() {
+    if (HeldRedirect.empty())
+        return;
+    const std::string first = URL;
+    const std::string target = HeldRedirect;
+    ReportStatus("Redirected: " + target);
+    FetchPage(target);
+    URL = first;
+    Redirected = true;
+    RedirectedURL = FinalURL;
 }
 
 void TFileFetcher::CopySettings(const TFileFetcher& from) {
@@ -429,6 +473,7 @@ void TFileFetcher::CopySettings(const TFileFetcher& from) {
     ResolveUris = from.ResolveUris;
     LinkTypes = from.LinkTypes;
     FollowQueryParts = from.FollowQueryParts;
+    FollowNofollow = from.FollowNofollow;
     ConnectTimeout = from.ConnectTimeout;
     ReceiveTimeout = from.ReceiveTimeout;
     Deadline = from.Deadline;
@@ -507,7 +552,7 @@ void TFileFetcher::HandleLink(html::THtmlLinksPlugin& plugin, std::u16string& li
     const html::THtmlStartTag* tag = plugin.CurrentTag();
     if (tag) {
         const html::THtmlAttribute* rel = tag->Find(html::THtmlAttrId::rel);
-        if (rel && rel->Value == u"nofollow")
+        if (rel && !FollowNofollow && RelHasWord(rel->Value, u"nofollow"))
             return;
     }
     // 4
@@ -544,6 +589,40 @@ void TFileFetcher::HandleLink(html::THtmlLinksPlugin& plugin, std::u16string& li
     if (OnLink)
         OnLink(this, tag ? Utf16ToUtf8(tag->Html()) : std::string(), Utf16ToUtf8(resolved),
                recorded);
+}
+
+void TFileFetcher::AddCanonical(std::u16string_view href, std::u16string_view base) {
+    // Blanks around an address are not part of it, nor is its fragment; an
+    // empty reference or a fragment alone names the page itself.
+    auto blank = [](char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; };
+    while (!href.empty() && blank(href.front()))
+        href.remove_prefix(1);
+    while (!href.empty() && blank(href.back()))
+        href.remove_suffix(1);
+    href = href.substr(0, href.find(u'#'));
+    if (href.empty())
+        return;
+    TUri baseUri, uri;
+    std::u16string resolved;
+    if (!ResolveUris) {
+        resolved = href;
+        if (!uri.Parse(resolved))
+            return;
+    } else if (!baseUri.Parse(base) || !html::ResolveURI(baseUri, href, uri, resolved)) {
+        return;
+    }
+    if (!uri.Scheme.Present || (uri.Scheme.Value != u"http" && uri.Scheme.Value != u"https") ||
+        !uri.Host.Present)
+        return;
+    TCanonicalTarget& target = Canonicals.emplace_back();
+    target.Full = Utf16ToUtf8(resolved);
+    // Whether a link to it would be followed, as HandleLink decides it.
+    const bool queryHeld =
+        uri.Query.Present && !uri.Query.Value.empty() && QueryHasFollowPart(uri.Query.Value);
+    uri.ClearQuery();
+    uri.ClearFragment();
+    target.Bare = Utf16ToUtf8(uri.Compose());
+    target.Followed = !queryHeld && !MatchesFileTypes(target.Bare, LinkSkipMask);
 }
 
 void TFileFetcher::GetLink(int index, std::string& fullURL, std::string& bareURL) const {

@@ -7,6 +7,7 @@
 #include "FetcherTypes.h"
 #include "HttpClient.h"
 #include "HttpRequestOptions.h"
+#include "PageSignals.h"
 #include "Uri.h"
 
 #include <cstdint>
@@ -25,6 +26,17 @@ class THtmlCharSetPlugin;
 } // namespace tessaly::html
 
 namespace tessaly {
+
+class THeadSignalsPlugin;
+
+// An address a page names as its canonical one, resolved as a link of the
+// page is: the full address (without its fragment), the bare one (without
+// its query), and whether a link to it would be followed.
+struct TCanonicalTarget {
+    std::string Full;
+    std::string Bare;
+    bool Followed = false;
+};
 
 class TFileFetcher {
   public:
@@ -109,6 +121,21 @@ class TFileFetcher {
     bool HasTitle = false;
     // Texts that make a link with a query not followed.
     std::vector<std::string> FollowQueryParts;
+    // A link whose rel holds the word "nofollow" (in any letter case, among
+    // other words or alone) is left out of both link lists unless this is
+    // set.
+    bool FollowNofollow = false;
+    // What the last page says to crawlers: the words of the <meta
+    // name="robots"> elements of its head and of the X-Robots-Tag header
+    // lines of its answer that name no crawler or ours (the product token
+    // of Agent).
+    TRobotsDirectives Robots;
+    // The addresses the last page names as its canonical one, in order: the
+    // <link rel="canonical"> elements of its head, resolved against the
+    // page's base as its links are, then the canonical links of its Link
+    // header lines, resolved against FinalURL. Only http and https
+    // addresses; a target that does not resolve is dropped.
+    std::vector<TCanonicalTarget> Canonicals;
     THTTPProgressEvent OnProgress;
     THTTPStatusMessage OnStatusMessage;
     THTTPOnLinkEvent OnLink;
@@ -138,6 +165,11 @@ class TFileFetcher {
     void BeginFetch(const std::string& address);
     void WaitForOutcome();
     void EndFetch();
+    // Follows the redirect the last fetch held (HeldRedirect, which the
+    // caller has cleared to be requested) as the rest of that fetch: the
+    // target is fetched, URL stays the address first asked for, Redirected
+    // is set, and the results are the target's.
+    void ContinueRedirect();
     // Takes the published settings of another fetcher (not its events).
     void CopySettings(const TFileFetcher& from);
     // Ends the wait of a running FetchPage at once and asks the HTTP client
@@ -178,6 +210,8 @@ class TFileFetcher {
     // outcome is taken before the next fetch starts.
     void WaitForIdleClient();
     void HandleLink(html::THtmlLinksPlugin& plugin, std::u16string& link);
+    // Adds a canonical target written on the page or in a header.
+    void AddCanonical(std::u16string_view href, std::u16string_view base);
     // The settings of the next transfer, up to its start.
     void PrepareFetch(const std::string& address);
     void StartClient();
@@ -188,6 +222,9 @@ class TFileFetcher {
     std::unique_ptr<html::THtmlLinksPlugin> m_Links;
     std::unique_ptr<html::THtmlTitlePlugin> m_TitlePlugin;
     std::unique_ptr<html::THtmlCharSetPlugin> m_CharSet;
+    std::unique_ptr<THeadSignalsPlugin> m_HeadSignals;
+    // The canonical targets of the answer's Link header lines, as written.
+    std::vector<std::string> m_HeaderCanonicals;
 
     std::string m_ContentType;
     // The charset parameter of the last response's content type.

@@ -25,7 +25,8 @@ const std::map<std::string, std::string> kSite = {
 <a href="http://other.example/page.html">Other host</a> <a href="logo.png?v=2">Logo</a>
 <a href="list.php?sort=name">Sorted</a> <a href="list.php?id=5">Script page</a>
 <a href="missing.html">Broken</a>
-<a rel="NOFOLLOW" href="nofollow.html">Followed</a> <a rel="nofollow" href="hidden.html">Hidden</a>
+<a rel="NOFOLLOW" href="nofollow.html">Not followed</a> <a href="nofollow.html">Followed</a>
+<a rel="nofollow" href="hidden.html">Hidden</a>
 <a href="notes.txt">Notes</a> <a href="a+b.html">Plus</a> <a href="space page.html">Space</a>
 <a href="SKIP.html">Skip</a> <a href="ignored/">Ignored</a> <a href="notitle/">No title</a>
 <!-- <a href="comment.html">Comment</a> -->

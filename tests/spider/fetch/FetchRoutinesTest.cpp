@@ -118,3 +118,19 @@ TEST(FetchRoutines, RetryAfterSecondsReadsBothForms) {
     EXPECT_EQ(HeaderLineValue(headers, "Retry-After"), "7");
     EXPECT_EQ(HeaderLineValue(headers, "Retry"), "");
 }
+
+TEST(FetchRoutines, HeaderLineValuesGivesEveryLineOfTheName) {
+    const std::string headers = "HTTP/1.1 200 OK\r\n"
+                                "X-Robots-Tag: noindex\r\n"
+                                "Link: </a>; rel=canonical\r\n"
+                                "x-robots-tag:\tbot: nofollow \r\n"
+                                "X-Robots-Tagged: none\r\n"
+                                "X\rRobots\rTag: none\r\n"
+                                "X-Robots-Tag:\r\n"
+                                "\r\n";
+    EXPECT_EQ(HeaderLineValues(headers, "X-Robots-Tag"),
+              (std::vector<std::string>{"noindex", "bot: nofollow", ""}));
+    EXPECT_EQ(HeaderLineValues(headers, "Link"), (std::vector<std::string>{"</a>; rel=canonical"}));
+    EXPECT_TRUE(HeaderLineValues(headers, "Retry-After").empty());
+    EXPECT_EQ(HeaderLineValue(headers, "X-Robots-Tag"), "noindex");
+}
