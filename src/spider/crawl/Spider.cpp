@@ -77,6 +77,28 @@ std::string WithoutCredentials(const std::string& address, std::string& user,
     return address.substr(0, start) + address.substr(at + 1);
 }
 
+// A chain of redirects held for robots.txt is followed this many hops.
+constexpr int kMostHeldRedirects = 5;
+
+// The one address a page names as its canonical one, and its fetch form;
+// nullptr when it names none, or several that disagree (as search engines
+// do, such a page is taken to name none). Addresses are compared as the
+// crawl compares them: in fetch form, without regard to case.
+const TCanonicalTarget* SoleCanonical(const std::vector<TCanonicalTarget>& targets,
+                                      std::string& form) {
+    const TCanonicalTarget* sole = nullptr;
+    for (const TCanonicalTarget& target : targets) {
+        std::string targetForm = EncodeURLForFetch(target.Full);
+        if (!sole) {
+            sole = &target;
+            form = std::move(targetForm);
+        } else if (!TCaseEqual()(targetForm, form)) {
+            return nullptr;
+        }
+    }
+    return sole;
+}
+
 bool IsErrorStatus(int response) {
     return response >= 300 || (response > 0 && response < 200);
 }
@@ -121,12 +143,13 @@ TSpider::TSpider(const TMapProfile& profile, TSiteTree& tree,
       m_Placement(tree, profile, ignoreFolders, ignoreFiles, reporter) {
     m_Fetcher->LinkTypes = SpiderLinkTypes;
     // A redirect is followed only to an address the crawl has not asked for
-    // yet, and claims it: no address is requested twice.
-    // robots.txt of its origin is asked first: a redirect to an address it
-    // disallows is not followed either.
+    // yet, and claims it: no address is requested twice. robots.txt of its
+    // origin decides first: a redirect to an address it disallows is not
+    // followed, and one to an origin whose robots.txt was not asked yet is
+    // held (the crawl asks it, then follows the redirect if it may).
     m_Fetcher->RedirectFilter = [claimed = m_Claimed,
                                  robots = m_Robots.Table()](const std::string& url) {
-        if (robots->KnownAllows(url) == false)
+        if (robots->KnownAllows(url) != true)
             return false;
         return claimed->Claim(url);
     };
@@ -316,23 +339,113 @@ void TSpider::QueuePageLinks(const std::string& foundOn) {
     const int count = m_Current->LinkCount();
     for (int i = 0; i < count; ++i) {
         const auto& [full, bare] = m_Current->Link(i);
-        if (bare.size() <= 1)
-            continue;
-        // A page whose address no sitemap can hold is not fetched: it could
-        // get no item. The address its item would carry is the link's fetch
-        // form; escaping makes at most six characters of a byte, so short
-        // links are settled without making it. Only a link the crawl would
-        // have followed is logged.
-        if (full.size() * 6 > kMaxSitemapLocLength) {
-            const std::string fetchForm = EncodeURLForFetch(full);
-            if (!FitsSitemapLoc(fetchForm)) {
-                if (OnStartHost(full) && BeginsWithHttp(full))
-                    LogLeftOut(fetchForm);
-                continue;
-            }
-        }
-        m_Queue.QueueURL(full, bare, foundOn);
+        QueueLink(full, bare, foundOn);
     }
+}
+
+void TSpider::QueueLink(std::string_view full, std::string_view bare, const std::string& foundOn) {
+    if (bare.size() <= 1)
+        return;
+    // A page whose address no sitemap can hold is not fetched: it could
+    // get no item. The address its item would carry is the link's fetch
+    // form; escaping makes at most six characters of a byte, so short
+    // links are settled without making it. Only a link the crawl would
+    // have followed is logged.
+    if (full.size() * 6 > kMaxSitemapLocLength) {
+        const std::string fetchForm = EncodeURLForFetch(full);
+        if (!FitsSitemapLoc(fetchForm)) {
+            if (OnStartHost(full) && BeginsWithHttp(full))
+                LogLeftOut(fetchForm);
+            return;
+        }
+    }
+    m_Queue.QueueURL(full, bare, foundOn);
+}
+
+TSpider::TJudgment TSpider::Judge(const TFileFetcher& fetcher, const std::string& asked,
+                                  const std::string& page) const {
+    TJudgment judged;
+    const TRobotsDirectives& robots = fetcher.Robots;
+    judged.FollowLinks = !robots.NoFollow || m_Profile.FollowNofollow();
+    // A canonical address that is the page's own (as served, or as asked
+    // for before a redirect) changes nothing.
+    std::string form;
+    const TCanonicalTarget* canonical = SoleCanonical(fetcher.Canonicals, form);
+    if (canonical && !TCaseEqual()(form, page) && !TCaseEqual()(form, asked)) {
+        judged.Canonical = canonical;
+        judged.CanonicalForm = std::move(form);
+    }
+    if (robots.NoIndex && m_Profile.LeaveOutNoindex())
+        judged.LeftOut = TLeftOut::NoIndex;
+    else if (judged.Canonical && m_Profile.LeaveOutCanonical())
+        judged.LeftOut = TLeftOut::Canonical;
+    return judged;
+}
+
+void TSpider::FollowJudged(const TJudgment& judged, const std::string& foundOn) {
+    if (judged.FollowLinks)
+        FollowPageLinks(foundOn);
+    // The canonical address is queued as a link of the page, whether the
+    // page is listed or not, and whether its links are followed or not:
+    // what the page holds is to be found there. It is one level further,
+    // as any link of the page.
+    const TCanonicalTarget* canonical = judged.Canonical;
+    if (canonical && canonical->Followed && (m_MaxDepth <= 0 || m_Level < m_MaxDepth))
+        QueueLink(canonical->Full, canonical->Bare, foundOn);
+}
+
+void TSpider::LeaveOut(TSiteTree::Node* item, const TJudgment& judged, const std::string& page) {
+    if (judged.LeftOut == TLeftOut::None)
+        return;
+    if (item)
+        item->data.LeftOut = judged.LeftOut;
+    if (judged.LeftOut == TLeftOut::NoIndex) {
+        ++m_LeftOutCounts.NoIndex;
+        m_Reporter.logLine("Left out (noindex): " + page);
+    } else {
+        ++m_LeftOutCounts.Canonical;
+        m_Reporter.logLine("Left out (canonical elsewhere: " + judged.CanonicalForm + "): " + page);
+    }
+}
+
+std::string TSpider::LeftOutLine() const {
+    std::string line;
+    auto add = [&line](int count, const char* reason) {
+        if (count <= 0)
+            return;
+        line += line.empty() ? "Left out: " : ", ";
+        line += WithThousands(count) + " " + reason;
+    };
+    add(m_LeftOutCounts.RobotsBlocked, "blocked by robots.txt");
+    add(m_LeftOutCounts.NoIndex, "noindex");
+    add(m_LeftOutCounts.Canonical, "canonical elsewhere");
+    return line;
+}
+
+bool TSpider::FollowHeldRedirects(TFileFetcher& fetcher, bool startPage) {
+    for (int hop = 0; hop < kMostHeldRedirects; ++hop) {
+        const std::string held = fetcher.HeldRedirect;
+        if (held.empty() || m_Robots.KnownAllows(held).has_value())
+            return true;
+        // Only the start page takes the site along to another host; a page
+        // of another host would get no item, and its links would not be
+        // followed, so it is not asked for.
+        if (!startPage && !(OnStartHost(held) && BeginsWithHttp(held)))
+            return true;
+        if (!PaceRequest())
+            return false;
+        const bool allowed = m_Robots.Allows(held);
+        if (!m_SpiderRunning)
+            return false;
+        if (!allowed || !m_Claimed->Claim(held))
+            return true;
+        if (!PaceRequest())
+            return false;
+        fetcher.ContinueRedirect();
+        if (!m_SpiderRunning)
+            return false;
+    }
+    return true;
 }
 
 void TSpider::FollowPageLinks(const std::string& foundOn) {
@@ -365,7 +478,7 @@ void TSpider::LogLeftOut(std::string_view address) {
 }
 
 void TSpider::LeftOutByRobots(const std::string& address, bool startPage) {
-    ++m_RobotsBlocked;
+    ++m_LeftOutCounts.RobotsBlocked;
     if (!startPage) {
         m_Reporter.logLine("Left out (blocked by robots.txt): " + address);
         return;
@@ -397,13 +510,23 @@ void TSpider::FillAhead() {
 }
 
 void TSpider::RunSpider(const std::string& startAddress) {
+    Crawl(startAddress);
+    // A search that ended (at its end, or at a limit) says what it left
+    // out; a cancelled one says nothing more, nor does one whose start page
+    // could not be fetched (its reason says it all).
+    if (const std::string line = LeftOutLine();
+        !m_SpiderCancel && m_StartPageError.empty() && !line.empty())
+        m_Reporter.crawlLeftOut(line);
+}
+
+void TSpider::Crawl(const std::string& startAddress) {
     // 1, 2
     m_SpiderCancel = false;
     ClearSpiderLists();
     m_Ahead.Reset();
     m_RedirectTargets.clear();
     m_Claimed->Clear();
-    m_RobotsBlocked = 0;
+    m_LeftOutCounts = {};
     m_LeftOut.clear();
     m_StartPageError.clear();
     m_Placement.IndexTree();
@@ -417,6 +540,7 @@ void TSpider::RunSpider(const std::string& startAddress) {
     m_Fetcher->CookieJar = std::make_shared<THttpCookieJar>();
     // Every request names the crawler: the profile's agent text, or ours.
     m_Fetcher->Agent = m_Profile.UserAgent().empty() ? TessalyAgent() : m_Profile.UserAgent();
+    m_Fetcher->FollowNofollow = m_Profile.FollowNofollow();
     m_Robots.Reset(m_Profile.ObeyRobotsTxt(), *m_Fetcher);
     m_StartHost = HostOf(start);
     QueueURL(start, start, {});
@@ -535,6 +659,8 @@ void TSpider::RunSpider(const std::string& startAddress) {
             foundOn = fetcher.URL;
         } catch (...) {
         }
+        if (!FollowHeldRedirects(fetcher, startPage))
+            return;
 
         // The page is what was served: its final address after redirects.
         const std::string& page = fetcher.FinalURL.empty() ? fetchForm : fetcher.FinalURL;
@@ -567,8 +693,13 @@ void TSpider::RunSpider(const std::string& startAddress) {
                 m_Queue.AddVisited(page);
                 m_RedirectTargets.insert(page);
             }
-            FollowPageLinks(foundOn);
-            MarkDateKnown(m_Placement.AddStartItem(page, TitleAsHtml(fetcher.Title), PageStamp()));
+            const TJudgment judged =
+                failure.empty() ? Judge(fetcher, fetchForm, page) : TJudgment();
+            FollowJudged(judged, foundOn);
+            TSiteTree::Node* item =
+                m_Placement.AddStartItem(page, TitleAsHtml(fetcher.Title), PageStamp());
+            MarkDateKnown(item);
+            LeaveOut(item, judged, page);
             continue;
         }
         if (fetcher.Redirected) {
@@ -587,8 +718,10 @@ void TSpider::RunSpider(const std::string& startAddress) {
             m_Reporter.logLine("Cannot fetch " + fetchForm + ": " + failure);
             continue;
         }
-        // 6
-        FollowPageLinks(foundOn);
+        // 6: what the page says to crawlers decides whether its links are
+        // followed and whether it is listed.
+        const TJudgment judged = Judge(fetcher, fetchForm, page);
+        FollowJudged(judged, foundOn);
         // 7
         const std::string segment = LastURLSegment(page);
         if (segment.find('.') != std::string::npos && !MatchesFileTypes(segment, fileTypes))
@@ -599,9 +732,13 @@ void TSpider::RunSpider(const std::string& startAddress) {
             LogLeftOut(page);
             continue;
         }
-        m_Reporter.logLine(page);
+        if (judged.LeftOut == TLeftOut::None)
+            m_Reporter.logLine(page);
         const std::string title = fetcher.Title.empty() ? page : TitleAsHtml(fetcher.Title);
-        MarkDateKnown(m_Placement.AddSpiderItem(page, title, fetcher.HasTitle, PageStamp()));
+        TSiteTree::Node* item =
+            m_Placement.AddSpiderItem(page, title, fetcher.HasTitle, PageStamp());
+        MarkDateKnown(item);
+        LeaveOut(item, judged, page);
     }
 }
 

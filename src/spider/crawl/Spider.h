@@ -43,6 +43,18 @@ enum class TCrawlLimit {
     Depth,
 };
 
+// What a crawl left out of the maps, by reason.
+struct TLeftOutCounts {
+    // Addresses robots.txt kept the crawl from requesting (never fetched).
+    int RobotsBlocked = 0;
+    // Pages fetched that asked not to be indexed (noindex), or that name
+    // another address as their canonical one; each has an item in the tree
+    // marked with the reason (TDataRec::LeftOut).
+    int NoIndex = 0;
+    int Canonical = 0;
+    bool operator==(const TLeftOutCounts&) const = default;
+};
+
 class TSpider {
   public:
     TSpider(const TMapProfile& profile, TSiteTree& tree,
@@ -66,7 +78,15 @@ class TSpider {
     // status); empty when it was.
     const std::string& StartPageError() const { return m_StartPageError; }
     // Addresses robots.txt kept the last crawl from requesting.
-    int RobotsBlocked() const { return m_RobotsBlocked; }
+    int RobotsBlocked() const { return m_LeftOutCounts.RobotsBlocked; }
+    // What the last crawl left out, by reason.
+    const TLeftOutCounts& LeftOutCounts() const { return m_LeftOutCounts; }
+    // Those counts as a line: "Left out: 12 blocked by robots.txt, 3
+    // noindex, 5 canonical elsewhere", only the reasons that left something
+    // out; empty when nothing was. A crawl that was neither cancelled nor
+    // failed at its start page tells it to the reporter (crawlLeftOut) at
+    // its end.
+    std::string LeftOutLine() const;
     // The limit that stopped the last crawl (Pages, Time), or that left
     // links out of it (Depth); None when the crawl ran to its end. A crawl a
     // limit stopped is a finished search, not a cancelled one: SpiderCancel
@@ -109,6 +129,36 @@ class TSpider {
         (1u << ltA_href) | (1u << ltAREA_href) | (1u << ltFRAME_src) | (1u << ltIFRAME_src);
 
   private:
+    // How the crawl treats a fetched page, from what the page says to
+    // crawlers and the profile's switches.
+    struct TJudgment {
+        // Why the page is left out of the maps; None: it is listed.
+        TLeftOut LeftOut = TLeftOut::None;
+        // Its links are followed.
+        bool FollowLinks = true;
+        // The one other address the page names as its canonical one (in the
+        // fetcher's list), and its fetch form; nullptr when none.
+        const TCanonicalTarget* Canonical = nullptr;
+        std::string CanonicalForm;
+    };
+    // The crawl itself; RunSpider adds the report of what was left out.
+    void Crawl(const std::string& startAddress);
+    TJudgment Judge(const TFileFetcher& fetcher, const std::string& asked,
+                    const std::string& page) const;
+    // Follows the page's links as the judgment says, and queues its
+    // canonical address as a link of it.
+    void FollowJudged(const TJudgment& judged, const std::string& foundOn);
+    // Marks the item of a page left out, counts it and logs why.
+    void LeaveOut(TSiteTree::Node* item, const TJudgment& judged, const std::string& page);
+    // A redirect held because robots.txt of its target's origin was not
+    // asked yet: robots.txt is asked now, and the redirect followed (as
+    // part of the same fetch) when it allows the target and the crawl has
+    // not asked for the target yet; else the redirect stays held. False
+    // when the crawl ended meanwhile.
+    bool FollowHeldRedirects(TFileFetcher& fetcher, bool startPage);
+    // Queues one link of the page, unless no sitemap could hold its
+    // address (then it is logged).
+    void QueueLink(std::string_view full, std::string_view bare, const std::string& foundOn);
     // The outcome of a fetch, as a reason when it failed; empty otherwise.
     std::string FailureText() const;
     // The last-modified stamp of the fetched page.
@@ -184,7 +234,7 @@ class TSpider {
     int m_Level = -1;
     std::size_t m_LevelEnd = 0;
     int m_TakenCount = 0;
-    int m_RobotsBlocked = 0;
+    TLeftOutCounts m_LeftOutCounts;
     std::string m_StartPageError;
     // The host of the start page's address, as the address class reads it.
     std::u16string m_StartHost;

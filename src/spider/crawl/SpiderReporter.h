@@ -25,6 +25,13 @@ class TSpiderReporter {
         logLine(line);
         std::fprintf(stderr, "%s\n", line.c_str());
     }
+    // At the end of a search that left pages out, what it left out ("Left
+    // out: 12 blocked by robots.txt, 3 noindex, 5 canonical elsewhere"): a
+    // line of the log, and of standard error.
+    virtual void crawlLeftOut(const std::string& line) {
+        logLine(line);
+        std::fprintf(stderr, "%s\n", line.c_str());
+    }
 };
 
 } // namespace tessaly

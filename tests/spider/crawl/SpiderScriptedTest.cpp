@@ -281,7 +281,8 @@ TEST_F(SpiderScripted, RobotsTxtIsAskedFirstAndObeyed) {
                              "P/a.html\n"
                              "Left out (blocked by robots.txt): P/private/b.html\n"
                              "P/private/ok.html\n"
-                             "Left out (blocked by robots.txt): P/private/c.html\n");
+                             "Left out (blocked by robots.txt): P/private/c.html\n"
+                             "Left out: 2 blocked by robots.txt\n");
         EXPECT_EQ(spider.RobotsBlocked(), 2);
     }
 }
