@@ -29,24 +29,54 @@ QCoreApplication* g_app = nullptr;
 QTcpServer* g_server = nullptr;
 std::string g_localFile;
 
+// The input is fed over and over (up to about 200 KB) so that replies that
+// never end run into the 64 KB limit: a reply may not grow past it without
+// the reader saying so, and escaped text never holds a control character.
 void FuzzReader(const uint8_t* data, size_t size, bool acceptLF) {
     TFtpReplyReader reader;
-    size_t pos = 0;
     std::string line;
-    while (pos < size) {
-        pos += size_t(reader.Append(reinterpret_cast<const char*>(data) + pos,
-                                    int(std::min<size_t>(size - pos, 1000))));
-        while (reader.NextLine(acceptLF, line)) {
-            ParseReplyCode(line);
-            IsFinalReply(line);
-            ExtractDirResult(line);
-            int port = 0;
-            ParsePasvPort(line, port);
-            if (port < 0 || port > 65535)
-                std::abort();
+    size_t replyBytes = 0; // bytes of the reply now being read
+    std::string input;
+    while (size > 0 && input.size() < 200000)
+        input.append(reinterpret_cast<const char*>(data), size);
+    {
+        size = input.size();
+        size_t pos = 0;
+        while (pos < size) {
+            const int taken =
+                reader.Append(input.data() + pos, int(std::min<size_t>(size - pos, 1000)));
+            pos += size_t(taken);
+            while (reader.NextLine(acceptLF, line)) {
+                replyBytes += line.size() + 1;
+                if (replyBytes > TFtpReplyReader::MaxReplySize + TFtpReplyReader::BufferSize &&
+                    !reader.ReplyTooLong())
+                    std::abort();
+                if (reader.ReplyTooLong()) {
+                    reader.Clear(); // the client closes the connection here
+                    replyBytes = 0;
+                    continue;
+                }
+                ParseReplyCode(line);
+                if (IsFinalReply(line))
+                    replyBytes = 0;
+                ExtractDirResult(line);
+                int port = 0;
+                ParsePasvPort(line, port);
+                if (port < 0 || port > 65535)
+                    std::abort();
+                for (char c : EscapeServerText(line)) {
+                    const auto b = static_cast<unsigned char>(c);
+                    if (b < 0x20 || b == 0x7f)
+                        std::abort();
+                }
+            }
+            if (reader.Full()) {
+                reader.Clear();
+                replyBytes = 0;
+            }
+            if (taken == 0 && !reader.Full())
+                break;
         }
-        if (reader.Full())
-            reader.Clear();
     }
 }
 
