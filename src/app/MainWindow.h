@@ -66,6 +66,11 @@ class TfrmSiteMapMain : public QMainWindow {
     bool SaveProfile();
     bool SaveProfileAs();
     bool WriteProfile();
+    // Writes the profile to its file; throws when it cannot.
+    void WriteProfileFile();
+    // After an unattended run that did its work: writes back what changed,
+    // with a warning on standard error when it cannot.
+    void SaveProfileUnattended();
     void DeleteSelectedItems();
 
     // The upload of the generated files: with the target dialog (Upload

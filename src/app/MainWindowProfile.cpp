@@ -2,6 +2,8 @@
 // close query.
 #include "MainWindow.h"
 
+#include <cstdio>
+
 #include "CommandLine.h"
 #include "FileRoutines.h"
 #include "Folders.h"
@@ -233,14 +235,34 @@ bool TfrmSiteMapMain::SaveProfileAs() {
     return WriteProfile();
 }
 
-bool TfrmSiteMapMain::WriteProfile() {
+void TfrmSiteMapMain::WriteProfileFile() {
     if (Settings)
         Settings->LastFile = Profile.FileName();
     Profile.setOutputFormat(mfmtList);
     Profile.setClassAttribs(true);
     Profile.setNoFolderLinks(true);
+    WriteFileText(ProfileToBytes(Profile), Profile.FileName());
+}
+
+void TfrmSiteMapMain::SaveProfileUnattended() {
+    // Only what the run changed is written back, and only after a run that
+    // did its work: a failed run leaves the profile as it found it. A
+    // profile that cannot be written (read-only, a full disk) costs the run
+    // nothing once its maps are written and sent.
+    if (!Profile.Modified || Profile.Untitled)
+        return;
     try {
-        WriteFileText(ProfileToBytes(Profile), Profile.FileName());
+        WriteProfileFile();
+        Profile.Modified = false;
+    } catch (const std::exception& e) {
+        ProfileWriteFailed = true;
+        std::fprintf(stderr, "Warning: the profile was not written back. %s\n", e.what());
+    }
+}
+
+bool TfrmSiteMapMain::WriteProfile() {
+    try {
+        WriteProfileFile();
     } catch (const std::exception& e) {
         // The old file is untouched and the profile stays modified.
         Profile.Modified = true;
@@ -305,10 +327,8 @@ void TfrmSiteMapMain::OpenCommand() {
 
 void TfrmSiteMapMain::closeEvent(QCloseEvent* e) {
     if (ClosingUnattended) {
-        // An unattended run always ends. A profile it could not write is not
-        // tried again (the error was shown); the query's default saves it.
-        if (Profile.Modified && !ProfileWriteFailed && !AskSaveChanges())
-            RunFailed = true;
+        // An unattended run always ends; what it had to write back it wrote
+        // when it succeeded.
         e->accept();
         return;
     }

@@ -307,6 +307,8 @@ void TfrmSiteMapMain::CreateSiteMap() {
         // The unattended run ends with the upload; its outcome is the exit status.
         if (!AutoUploadGeneratedFiles())
             RunFailed = true;
+        else if (!RunFailed)
+            SaveProfileUnattended();
         EndUnattendedRun();
         return;
     }
@@ -349,7 +351,9 @@ bool TfrmSiteMapMain::ServeDestination(SitemapJob* sitemap) {
             for (QPushButton* b : {btnViewOutputFile, btnCopyToClipboard, btnFTPFiles})
                 b->setEnabled(true);
             // A failed profile save is reported by itself; the maps are written.
-            AutoSaveProfile();
+            // An unattended run writes it back only once it has succeeded.
+            if (!AutoRun)
+                AutoSaveProfile();
             return true;
         case moutInsert:
             if (!InsertMapIntoFile(Profile, GeneratedMap, OutputOptions())) {

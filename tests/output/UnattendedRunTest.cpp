@@ -364,3 +364,65 @@ TEST_F(Unattended, AnyDefaultPriorityGivesAValidSitemap) {
                   0);
     }
 }
+
+// An unattended run writes its profile back only when it did its work and
+// the run changed something in it (here the website address, which gains
+// its slash); a failed run leaves the file as it was, and a profile that
+// cannot be written back is a warning once the maps are written.
+TEST_F(Unattended, TheProfileIsWrittenBackOnlyAfterASuccessThatChangedIt) {
+    struct Case {
+        const char* what;
+        bool fails;    // the output folder is missing
+        bool changes;  // the address lacks its slash
+        bool readOnly; // the profile cannot be written (run as another user)
+        int status;
+        bool rewritten;
+    };
+    const Case cases[] = {
+        {"success with a change", false, true, false, 0, true},
+        {"success without a change", false, false, false, 0, false},
+        {"failure with a change", true, true, false, 1, false},
+        {"read-only profile", false, true, true, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(dir.path().toStdString() + "/config");
+        profile.setWebsite(c.changes ? "http://www.example.com" : "http://www.example.com/");
+        profile.setOutputFileName(c.fails ? site + "missing/sitemap.html" : site + "sitemap.html");
+        profile.setFileName(profileFile);
+        const std::string before = ProfileToBytes(profile);
+        WriteFileText(before, profileFile);
+        // A time in the past: a file written again shows a new one.
+        fs::last_write_time(profileFile, fs::file_time_type::clock::now() - std::chrono::hours(1));
+        const auto stamp = fs::last_write_time(profileFile);
+        if (c.readOnly) {
+            if (::geteuid() != 0 || QProcess::execute("setpriv", {"--version"}) != 0)
+                continue; // covered only where a second user is at hand
+            for (const auto& entry : fs::recursive_directory_iterator(dir.path().toStdString()))
+                fs::permissions(entry.path(), fs::perms::all);
+            fs::permissions(dir.path().toStdString(), fs::perms::all);
+            fs::permissions(profileFile,
+                            fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+            // The folder too: the profile is replaced by renaming a new file over it.
+            fs::permissions(dir.path().toStdString(),
+                            fs::perms::all & ~fs::perms::others_write & ~fs::perms::group_write);
+        }
+        RunResult r = RunTessaly({"-auto", QString::fromStdString(profileFile)}, dir.path(), 60000,
+                                 c.readOnly);
+        fs::permissions(dir.path().toStdString(), fs::perms::all);
+        EXPECT_TRUE(r.ended);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_EQ(fs::last_write_time(profileFile) != stamp, c.rewritten);
+        if (c.rewritten) {
+            EXPECT_NE(ReadFileText(profileFile).find("http://www.example.com/"), std::string::npos);
+        } else {
+            EXPECT_EQ(ReadFileText(profileFile), before);
+        }
+        EXPECT_EQ(r.err.find("Warning: the profile was not written back.") != std::string::npos,
+                  c.readOnly)
+            << r.err;
+        if (c.readOnly) {
+            EXPECT_TRUE(FileExists(site + "sitemap.xml"));
+        }
+    }
+}
