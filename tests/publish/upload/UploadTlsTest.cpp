@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QSslCertificate>
 #include <QSslConfiguration>
+#include <QTcpServer>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -231,6 +232,39 @@ TEST_F(UploadTls, ConnectionTestListsTheFolderOrSaysWhyNot) {
     TUploadOutcome refused = TestConnection(site, bad);
     EXPECT_FALSE(refused.Success);
     EXPECT_EQ(refused.Error.rfind("Error 530", 0), 0u) << refused.Error;
+}
+
+TEST_F(UploadTls, AServerGoneMidTransferOrStalledInTheHandshakeEndsTheRunInTime) {
+    StartServer(TlsFtpServer::Mode::Explicit);
+    QFile big(local.filePath("big.bin"));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+    big.write(QByteArray(64 * 1024 * 1024, 'x'));
+    big.close();
+    files = {big.fileName().toStdString()};
+    {
+        TlsRecorder rec;
+        TUploadRun run(files, SavedSite(kProtocolFtpTlsData), "", rec);
+        run.Start();
+        // Gone as soon as data flows.
+        ASSERT_TRUE(WaitUntil([&] { return run.Client().ByteCount() > 0 || rec.finished; }, 20000));
+        server.Kill();
+        EXPECT_TRUE(WaitUntil([&] { return rec.finished > 0; }, 20000));
+        EXPECT_FALSE(run.Outcome().Success);
+        EXPECT_FALSE(run.Outcome().Error.empty());
+        EXPECT_EQ(run.Outcome().Error.find("socket error"), std::string::npos)
+            << run.Outcome().Error;
+        EXPECT_EQ(run.Outcome().FilesSent, 0);
+    }
+    // A server that accepts but never answers the TLS handshake.
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
+    TServerData site = SavedSite(kProtocolFtpImplicit);
+    site.Port = silent.serverPort();
+    site.Timeout = 1;
+    TlsRecorder rec;
+    const TUploadOutcome out = Upload(site, rec);
+    EXPECT_FALSE(out.Success);
+    EXPECT_NE(out.Error.find("did not answer for 1 seconds"), std::string::npos) << out.Error;
 }
 
 } // namespace
