@@ -217,6 +217,7 @@ void TfrmSiteMapMain::RunSearch() {
         Spider = nullptr;
         // What the results page says of the search besides its count.
         notes.push_back(spider.LimitLine());
+        notes.push_back(spider.LeftOutLine());
         // Unattended, a start page that could not be fetched ends the run
         // before the output: the maps of the last good run stay as they are.
         if (AutoRun && !spider.StartPageError().empty()) {

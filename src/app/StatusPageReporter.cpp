@@ -52,6 +52,10 @@ void StatusPageReporter::crawlStopped(const std::string& line) {
     problem(line);
 }
 
+void StatusPageReporter::crawlLeftOut(const std::string& line) {
+    problem(line);
+}
+
 void StatusPageReporter::logLine(const std::string& line) {
     lines_ << qs(line);
 }

@@ -30,6 +30,8 @@ class StatusPageReporter : public TScanReporter, public TSpiderReporter {
     // The line that says a limit ended the crawl: the log's, and standard
     // error's only unattended.
     void crawlStopped(const std::string& line) override;
+    // What the crawl left out of the maps, likewise.
+    void crawlLeftOut(const std::string& line) override;
     void letEventsRun() override;
     // Shows everything gathered so far.
     void flush();

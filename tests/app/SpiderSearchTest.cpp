@@ -188,3 +188,37 @@ TEST_F(SpiderSearch, APageLimitEndsTheSearchAsAFinishedOne) {
     EXPECT_EQ(text("lblSearchNotes"), "");
     EXPECT_FALSE(find<QLabel>("lblSearchNotes")->isVisible());
 }
+
+// What the crawl left out shows on the results page and in the tree: the
+// noindex page greyed and in neither map, the page robots.txt keeps out
+// neither requested nor an item.
+TEST_F(SpiderSearch, WhatTheCrawlLeftOutIsCountedAndGreyed) {
+    server->Script("/robots.txt",
+                   {ScriptedHttpServer::Plain(HttpReply("200 OK", "Content-Type: text/plain\r\n",
+                                                        "User-agent: *\nDisallow: /docs/\n"))});
+    server->Script("/", {ScriptedHttpServer::Plain(
+                            HttpReply("200 OK", "Content-Type: text/html\r\n",
+                                      "<title>Home</title><a href=\"a.html\">A</a><a "
+                                      "href=\"docs/b.html\">B</a><a href=\"c.html\">C</a>"))});
+    server->Script("/c.html",
+                   {ScriptedHttpServer::Plain(HttpReply(
+                       "200 OK", "Content-Type: text/html\r\n",
+                       "<html><head><meta name=\"robots\" content=\"NoIndex\"><title>Page "
+                       "C</title></head></html>"))});
+    click("btnNext");
+    EXPECT_EQ(text("lblSearchNotes"), "Left out: 1 blocked by robots.txt, 1 noindex");
+    TSiteTree::Node* c = nullptr;
+    window->tree().forEach([&](TSiteTree::Node& n) {
+        EXPECT_EQ(n.data.LinkURL.find("/docs/b.html"), std::string::npos);
+        if (n.data.LinkURL == url("/c.html"))
+            c = &n;
+    });
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->data.LeftOut, TLeftOut::NoIndex);
+    EXPECT_TRUE(window->tree().indexOf(c).data(Qt::ForegroundRole).isValid());
+    click("btnNext");
+    const std::string xml = ReadFileText(path("Desktop/sitemap.xml"));
+    EXPECT_EQ(xml.find("c.html"), std::string::npos) << xml;
+    EXPECT_NE(xml.find("<loc>" + url("/a.html") + "</loc>"), std::string::npos) << xml;
+    EXPECT_EQ(ReadFileText(path("Desktop/sitemap.html")).find("Page C"), std::string::npos);
+}
