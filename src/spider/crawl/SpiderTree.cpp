@@ -2,6 +2,7 @@
 
 #include "Clock.h"
 #include "DateStamp.h"
+#include "LocalScan.h"
 #include "SpiderReporter.h"
 
 #include <algorithm>
@@ -100,7 +101,8 @@ TDataRec TSpiderTree::Record(const std::string& key, const std::string& text, bo
     r.LinkURL = key;
     r.LastMod = lastMod;
     r.ChangeFreq = m_Profile.DefFreq();
-    r.Priority = m_Profile.DefPri();
+    // As a sitemap takes it: a default out of range is brought into it.
+    r.Priority = SitemapPriority(m_Profile.DefPri());
     r.DeleteMark = false;
     return r;
 }
