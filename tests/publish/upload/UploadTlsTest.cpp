@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace tessaly {
 namespace {
 
@@ -53,12 +55,13 @@ class UploadTls : public ::testing::Test {
         if (!s_why.empty())
             return;
         s_saved = QSslConfiguration::defaultConfiguration();
-        QSslConfiguration config = s_saved;
+        QSslConfiguration config = *s_saved;
         config.addCaCertificates(s_authority->AuthorityFile());
         QSslConfiguration::setDefaultConfiguration(config);
     }
     static void TearDownTestSuite() {
-        QSslConfiguration::setDefaultConfiguration(s_saved);
+        if (s_saved)
+            QSslConfiguration::setDefaultConfiguration(*s_saved);
         s_authority.reset();
     }
 
@@ -121,7 +124,8 @@ class UploadTls : public ::testing::Test {
 
     static inline std::unique_ptr<TestAuthority> s_authority;
     static inline std::string s_why;
-    static inline QSslConfiguration s_saved;
+    // Made once the application object exists: Qt's TLS backend needs it.
+    static inline std::optional<QSslConfiguration> s_saved;
 
     TempConfigHome home;
     TServerStore store;
