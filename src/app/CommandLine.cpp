@@ -4,14 +4,33 @@
 
 namespace tessaly {
 
-EarlyAction EarlyCommandLineAction(const std::vector<std::string>& args) {
+std::string UnknownOption(const std::vector<std::string>& args) {
+    for (const auto& a : args)
+        if (a.starts_with("--") && a != "--help" && a != "--version")
+            return a;
+    return {};
+}
+
+EarlyAction EarlyCommandLineAction(const std::vector<std::string>& args, bool hasDisplay) {
+    bool unattended = false;
     for (const auto& a : args) {
         if (a == "--help" || a == "-h")
             return EarlyAction::Help;
         if (a == "--version")
             return EarlyAction::Version;
+        unattended = unattended || IsAutoSwitch(a);
     }
+    if (!UnknownOption(args).empty())
+        return EarlyAction::UnknownOption;
+    if (!hasDisplay && !unattended)
+        return EarlyAction::NeedsDisplay;
     return EarlyAction::Run;
+}
+
+std::string NeedsDisplayText() {
+    return "tessaly: there is no display to show the window on (DISPLAY and WAYLAND_DISPLAY "
+           "are not set).\n"
+           "To make a profile's site maps without a window: tessaly -auto PROFILE.qvt\n";
 }
 
 bool IsAutoSwitch(const std::string& arg) {
@@ -33,8 +52,9 @@ std::string UsageText() {
            "  --help        show this text and exit\n"
            "  --version     show the version and exit\n"
            "\n"
-           "Without a display the program runs offscreen; messages then go to\n"
-           "standard error and take their default answers.\n";
+           "An unattended run needs no display: its messages go to standard error\n"
+           "and take their default answers. Without -auto the window needs a\n"
+           "display. An unknown option exits with status 2.\n";
 }
 
 std::string VersionText() {

@@ -10,19 +10,28 @@
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    switch (tessaly::EarlyCommandLineAction(args)) {
+    const bool hasDisplay = !qEnvironmentVariableIsEmpty("DISPLAY") ||
+                            !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+                            !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+    switch (tessaly::EarlyCommandLineAction(args, hasDisplay)) {
     case tessaly::EarlyAction::Help:
         std::fputs(tessaly::UsageText().c_str(), stdout);
         return 0;
     case tessaly::EarlyAction::Version:
         std::fputs(tessaly::VersionText().c_str(), stdout);
         return 0;
+    case tessaly::EarlyAction::UnknownOption:
+        std::fprintf(stderr, "tessaly: unknown option \"%s\"\n\n%s",
+                     tessaly::UnknownOption(args).c_str(), tessaly::UsageText().c_str());
+        return 2;
+    case tessaly::EarlyAction::NeedsDisplay:
+        std::fputs(tessaly::NeedsDisplayText().c_str(), stderr);
+        return 2;
     case tessaly::EarlyAction::Run:
         break;
     }
-    // With no display, run on the offscreen platform (unattended runs).
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
-        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    // An unattended run without a display runs on the offscreen platform.
+    if (!hasDisplay)
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
     QApplication app(argc, argv);

@@ -2,6 +2,9 @@
 #include "MainWindowFixture.h"
 #include "ProfileFile.h"
 
+#include <QProcess>
+#include <QTemporaryDir>
+
 using namespace tessaly;
 using namespace tessaly::test;
 
@@ -9,6 +12,10 @@ TEST(CommandLine, EarlyActionsAndTheAutoSwitch) {
     EXPECT_EQ(EarlyCommandLineAction({"--help"}), EarlyAction::Help);
     EXPECT_EQ(EarlyCommandLineAction({"a.qvt", "--version"}), EarlyAction::Version);
     EXPECT_EQ(EarlyCommandLineAction({"a.qvt", "-auto"}), EarlyAction::Run);
+    EXPECT_EQ(EarlyCommandLineAction({"--verison"}), EarlyAction::UnknownOption);
+    EXPECT_EQ(UnknownOption({"/home/u/x.qvt", "-x", "--dry"}), "--dry");
+    EXPECT_EQ(EarlyCommandLineAction({"/home/u/x.qvt"}, false), EarlyAction::NeedsDisplay);
+    EXPECT_EQ(EarlyCommandLineAction({"/home/u/x.qvt", "/Auto"}, false), EarlyAction::Run);
     for (const char* s : {"-auto", "/auto", "/AUTO", "-Auto"})
         EXPECT_TRUE(IsAutoSwitch(s)) << s;
     for (const char* s : {"auto", "--auto", "-autox", "/aut"})
@@ -56,4 +63,54 @@ TEST_F(StartUp, UnattendedRunWithAMissingProfileFails) {
     EXPECT_EQ(prompts.texts(),
               std::vector<std::string>{
                   "Cannot open file \"/nowhere/new.qvt\". No such file or directory"});
+}
+
+// The program as a process: options begin with "--" (or are the unattended
+// switch); anything else names a profile, so a path that begins with "/"
+// stays a path. An unknown option and a window without a display both end at
+// once with status 2.
+TEST(CommandLineProcess, UnknownOptionsPathsAndNoDisplay) {
+    QTemporaryDir home;
+    struct Case {
+        const char* what;
+        QStringList args;
+        bool display;
+        int status;
+        const char* err;
+    };
+    const Case cases[] = {
+        {"misspelt option", {"--verison"}, false, 2, "tessaly: unknown option \"--verison\""},
+        {"unknown option with a profile", {"-auto", "--dry", "x.qvt"}, true, 2, "Usage: tessaly"},
+        {"no display, no -auto", {}, false, 2, "there is no display"},
+        {"no display, a profile only", {"/tmp/x.qvt"}, false, 2, "there is no display"},
+        {"-AUTO without a display runs",
+         {"-AUTO", "/nowhere/x.qvt"},
+         false,
+         1,
+         "Cannot open file \"/nowhere/x.qvt\""},
+        {"/auto is the switch, not a path",
+         {"/nowhere/y.qvt", "/auto"},
+         false,
+         1,
+         "Cannot open file \"/nowhere/y.qvt\""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name :
+             {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR"})
+            env.remove(name);
+        if (c.display)
+            env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("HOME", home.path());
+        env.insert("XDG_CONFIG_HOME", home.path() + "/config");
+        env.insert("XDG_DATA_HOME", home.path() + "/data");
+        p.setProcessEnvironment(env);
+        p.start(TESSALY_EXE, c.args);
+        ASSERT_TRUE(p.waitForFinished(30000));
+        EXPECT_EQ(p.exitCode(), c.status);
+        const std::string err = p.readAllStandardError().toStdString();
+        EXPECT_NE(err.find(c.err), std::string::npos) << err;
+    }
 }
