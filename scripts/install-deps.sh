@@ -8,7 +8,7 @@ packages=(
     libcurl4-openssl-dev libssl-dev libjpeg-dev zlib1g-dev openssl
     libgtest-dev libgmock-dev libbenchmark-dev
     clang clang-format
-    nginx python3-pyftpdlib libxml2-utils libxml2-dev curl hyperfine time
+    nginx python3-pyftpdlib python3-openssl libxml2-utils libxml2-dev curl hyperfine time
     desktop-file-utils appstream man-db lintian dpkg-dev wget2
 )
 sudo=""
