@@ -1,11 +1,15 @@
 #include "AsyncSocket.h"
 
+#include <QDateTime>
 #include <QHostAddress>
 #include <QHostInfo>
+#include <QSslCertificate>
+#include <QSslSocket>
 #include <QTcpServer>
-#include <QTcpSocket>
 #include <QTimer>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <netdb.h>
@@ -52,6 +56,10 @@ int ErrnoFor(QAbstractSocket::SocketError error) {
         return EAGAIN;
     case QAbstractSocket::OperationError:
         return EINVAL;
+    case QAbstractSocket::SslHandshakeFailedError:
+    case QAbstractSocket::SslInternalError:
+    case QAbstractSocket::SslInvalidUserDataError:
+        return EPROTO;
     default:
         return EIO;
     }
@@ -74,6 +82,59 @@ int ResolverErrorFor(const QHostInfo& info) {
     return EAI_FAIL;
 }
 
+std::string Names(const QStringList& list) {
+    return ToStdString(list.join(", "));
+}
+
+std::string Date(const QDateTime& when) {
+    return ToStdString(when.toUTC().toString(Qt::ISODate));
+}
+
+std::string ReasonFor(const QSslError& error, const std::string& peerName) {
+    const QSslCertificate cert = error.certificate();
+    switch (error.error()) {
+    case QSslError::SelfSignedCertificate:
+    case QSslError::SelfSignedCertificateInChain:
+        return "it is self-signed, and no trusted authority vouches for it";
+    case QSslError::CertificateExpired:
+        return "it expired on " + Date(cert.expiryDate());
+    case QSslError::CertificateNotYetValid:
+        return "it is not valid before " + Date(cert.effectiveDate());
+    case QSslError::HostNameMismatch: {
+        QStringList names = cert.subjectAlternativeNames().values(QSsl::DnsEntry);
+        names += cert.subjectAlternativeNames().values(QSsl::IpAddressEntry);
+        if (names.isEmpty())
+            names = cert.subjectInfo(QSslCertificate::CommonName);
+        return "it was issued for " + Names(names) + ", not for " + peerName;
+    }
+    case QSslError::UnableToGetLocalIssuerCertificate:
+    case QSslError::UnableToGetIssuerCertificate:
+    case QSslError::UnableToVerifyFirstCertificate:
+    case QSslError::CertificateUntrusted:
+        return "no trusted authority vouches for it";
+    case QSslError::CertificateRevoked:
+        return "it has been revoked";
+    default:
+        return ToStdString(error.errorString());
+    }
+}
+
+// Incoming connections arrive as TLS-capable sockets, so that a connection
+// taken over from a listener can switch to TLS like one this side opened.
+class TSslServer : public QTcpServer {
+  public:
+    using QTcpServer::QTcpServer;
+
+  protected:
+    void incomingConnection(qintptr descriptor) override {
+        auto* sock = new QSslSocket(this);
+        if (sock->setSocketDescriptor(descriptor))
+            addPendingConnection(sock);
+        else
+            delete sock;
+    }
+};
+
 } // namespace
 
 std::string SocketErrorText(int error) {
@@ -86,6 +147,30 @@ std::string SocketErrorText(int error) {
 
 std::string ResolverErrorText(int error) {
     return gai_strerror(error);
+}
+
+std::string CertificateFingerprint(const QSslCertificate& certificate) {
+    return certificate.digest(QCryptographicHash::Sha256).toHex(':').toUpper().toStdString();
+}
+
+std::string NormalizeFingerprint(const std::string& text) {
+    std::string hex;
+    for (char c : text) {
+        if (c == ':' || c == ' ')
+            continue;
+        if (!std::isxdigit(static_cast<unsigned char>(c)))
+            return {};
+        hex += char(std::toupper(static_cast<unsigned char>(c)));
+    }
+    if (hex.size() != 64)
+        return {};
+    std::string out;
+    for (size_t i = 0; i < hex.size(); i += 2) {
+        if (!out.empty())
+            out += ':';
+        out += hex.substr(i, 2);
+    }
+    return out;
 }
 
 TAsyncSocket::TAsyncSocket(QObject* parent) : QObject(parent) {}
@@ -103,6 +188,7 @@ void TAsyncSocket::ClearEvents() {
     OnDataAvailable = nullptr;
     OnDataSent = nullptr;
     OnSessionClosed = nullptr;
+    OnTlsDone = nullptr;
     OnBgException = nullptr;
 }
 
@@ -198,33 +284,46 @@ quint16 TAsyncSocket::ResolvePort() const {
     return ntohs(quint16(found->s_port));
 }
 
-void TAsyncSocket::Attach(QTcpSocket* sock) {
+void TAsyncSocket::Attach(QSslSocket* sock) {
     m_sock = sock;
     ++m_connectionGeneration;
     m_closeError = 0;
-    connect(sock, &QTcpSocket::connected, this, [this] {
+    m_tlsPending = false;
+    connect(sock, &QSslSocket::connected, this, [this] {
         if (m_state != wsConnecting)
             return;
         m_state = wsConnected;
         Fire(OnSessionConnected, 0);
     });
-    connect(sock, &QTcpSocket::readyRead, this, [this] { DeliverData(); });
-    connect(sock, &QTcpSocket::bytesWritten, this, [this] { HandleBytesWritten(); });
-    connect(sock, &QTcpSocket::errorOccurred, this,
+    connect(sock, &QSslSocket::readyRead, this, [this] { DeliverData(); });
+    connect(sock, &QSslSocket::bytesWritten, this, [this] { HandleBytesWritten(); });
+    connect(sock, &QSslSocket::encryptedBytesWritten, this, [this] { HandleBytesWritten(); });
+    connect(sock, &QSslSocket::errorOccurred, this,
             [this](QAbstractSocket::SocketError e) { HandleError(ErrnoFor(e)); });
-    connect(sock, &QTcpSocket::disconnected, this, [this] { HandleDisconnected(); });
+    connect(sock, &QSslSocket::disconnected, this, [this] { HandleDisconnected(); });
+    connect(sock, &QSslSocket::sslErrors, this,
+            [this](const QList<QSslError>& errors) { HandleSslErrors(errors); });
+    connect(sock, &QSslSocket::encrypted, this, [this] {
+        if (m_tlsPending)
+            FinishTls(0);
+    });
 }
 
 void TAsyncSocket::Detach() {
     if (!m_sock)
         return;
-    QTcpSocket* sock = m_sock;
+    QSslSocket* sock = m_sock;
     m_sock = nullptr;
+    m_tlsPending = false;
     ++m_connectionGeneration;
     QObject::disconnect(sock, nullptr, this, nullptr);
-    if (sock->state() == QAbstractSocket::ConnectedState && sock->bytesToWrite() > 0) {
-        // Let what is still queued reach the peer, then close.
-        connect(sock, &QTcpSocket::disconnected, sock, &QObject::deleteLater);
+    // Queued data reaches the peer before the close, and an encrypted
+    // connection ends with the TLS close message; a peer that never reads is
+    // cut off after a while.
+    if (sock->state() == QAbstractSocket::ConnectedState &&
+        (sock->isEncrypted() || sock->bytesToWrite() > 0)) {
+        connect(sock, &QSslSocket::disconnected, sock, &QObject::deleteLater);
+        QTimer::singleShot(30000, sock, [sock] { sock->abort(); });
         sock->disconnectFromHost();
         if (sock->state() == QAbstractSocket::UnconnectedState)
             sock->deleteLater();
@@ -243,7 +342,7 @@ void TAsyncSocket::Connect() {
     if (!address.setAddress(ToQString(Addr)))
         throw ESocketException("Connect: invalid address " + Addr);
     const quint16 port = ResolvePort();
-    auto* sock = new QTcpSocket(this);
+    auto* sock = new QSslSocket(this);
     m_state = wsConnecting;
     Attach(sock);
     sock->connectToHost(address, port);
@@ -260,7 +359,7 @@ void TAsyncSocket::Listen() {
     else if (!address.setAddress(ToQString(Addr)))
         throw ESocketException("Listen: invalid address " + Addr);
     const quint16 port = ResolvePort();
-    auto* server = new QTcpServer(this);
+    auto* server = new TSslServer(this);
     if (!server->listen(address, port)) {
         const std::string why = ToStdString(server->errorString());
         delete server;
@@ -274,7 +373,7 @@ void TAsyncSocket::Listen() {
 void TAsyncSocket::TakeOverPendingConnection() {
     if (!m_server || !m_server->hasPendingConnections())
         throw ESocketException("Accept: no pending connection");
-    QTcpSocket* sock = m_server->nextPendingConnection();
+    auto* sock = static_cast<QSslSocket*>(m_server->nextPendingConnection());
     sock->setParent(this);
     QTcpServer* server = m_server;
     m_server = nullptr;
@@ -294,13 +393,104 @@ void TAsyncSocket::TakeOverPendingConnection() {
     }
 }
 
+void TAsyncSocket::StartTls(const QSslConfiguration& config, const std::string& peerName,
+                            std::vector<std::string> accepted) {
+    if (!m_sock || m_state != wsConnected)
+        throw ESocketException("TLS: not connected");
+    m_accepted.clear();
+    for (const std::string& fp : accepted) {
+        if (std::string n = NormalizeFingerprint(fp); !n.empty())
+            m_accepted.push_back(n);
+    }
+    m_tlsError.clear();
+    m_certificateRefused = false;
+    m_untrusted = {};
+    m_tlsPending = true;
+    m_sock->setSslConfiguration(config);
+    m_sock->setPeerVerifyName(ToQString(peerName));
+    m_sock->startClientEncryption();
+}
+
+// A certificate the peer verification refuses is taken only when its
+// fingerprint was accepted beforehand; otherwise what is known of it is kept
+// for the person who decides, and the handshake fails.
+void TAsyncSocket::HandleSslErrors(const QList<QSslError>& errors) {
+    if (!m_sock)
+        return;
+    const QSslCertificate cert = m_sock->peerCertificate();
+    const std::string fingerprint = cert.isNull() ? std::string() : CertificateFingerprint(cert);
+    if (!fingerprint.empty() &&
+        std::find(m_accepted.begin(), m_accepted.end(), fingerprint) != m_accepted.end()) {
+        m_sock->ignoreSslErrors();
+        return;
+    }
+    m_certificateRefused = true;
+    m_untrusted.Subject = Names(cert.subjectInfo(QSslCertificate::CommonName));
+    m_untrusted.Issuer = Names(cert.issuerInfo(QSslCertificate::CommonName));
+    if (m_untrusted.Subject.empty())
+        m_untrusted.Subject = ToStdString(cert.subjectDisplayName());
+    if (m_untrusted.Issuer.empty())
+        m_untrusted.Issuer = ToStdString(cert.issuerDisplayName());
+    m_untrusted.ValidFrom = Date(cert.effectiveDate());
+    m_untrusted.ValidUntil = Date(cert.expiryDate());
+    m_untrusted.Sha256 = fingerprint;
+    std::string reason;
+    const std::string peer = ToStdString(m_sock->peerVerifyName());
+    for (const QSslError& e : errors) {
+        const std::string r = ReasonFor(e, peer);
+        if (reason.find(r) != std::string::npos)
+            continue;
+        if (!reason.empty())
+            reason += "; ";
+        reason += r;
+    }
+    m_untrusted.Reason = reason;
+    m_tlsError = "the server's certificate is not trusted: " + reason;
+}
+
+// The handshake ended: a failed one closes the connection before OnTlsDone.
+void TAsyncSocket::FinishTls(int error) {
+    if (!m_tlsPending)
+        return;
+    m_tlsPending = false;
+    if (error != 0) {
+        if (m_tlsError.empty())
+            m_tlsError = m_sock ? ToStdString(m_sock->errorString()) : "the connection was closed";
+        Detach();
+        m_state = wsClosed;
+        m_inDataEvent = false;
+    }
+    Fire(OnTlsDone, error);
+    // Bytes that came with the end of the handshake are offered now.
+    if (error == 0 && m_sock && m_sock->bytesAvailable() > 0)
+        ScheduleDataCheck();
+}
+
+bool TAsyncSocket::Encrypted() const {
+    return m_sock && m_sock->isEncrypted();
+}
+
+QSslConfiguration TAsyncSocket::TlsConfiguration() const {
+    return m_sock ? m_sock->sslConfiguration() : QSslConfiguration();
+}
+
+std::string TAsyncSocket::PeerFingerprint() const {
+    if (!m_sock || m_sock->peerCertificate().isNull())
+        return {};
+    return CertificateFingerprint(m_sock->peerCertificate());
+}
+
+bool TAsyncSocket::Drained() const {
+    return m_sock && m_sock->bytesToWrite() == 0 && m_sock->encryptedBytesToWrite() == 0;
+}
+
 std::int64_t TAsyncSocket::Send(const char* data, std::int64_t len) {
-    if (!m_sock || m_state != wsConnected || len < 0)
+    if (!m_sock || m_state != wsConnected || len < 0 || m_tlsPending)
         return -1;
-    QTcpSocket* sock = m_sock;
+    QSslSocket* sock = m_sock;
     std::int64_t direct = 0;
-    if (sock->bytesToWrite() == 0 && sock->socketDescriptor() >= 0) {
-        // Nothing is waiting in Qt's buffer, so the data may go straight to
+    if (!sock->isEncrypted() && sock->bytesToWrite() == 0 && sock->socketDescriptor() >= 0) {
+        // Plain data with nothing waiting in Qt's buffer may go straight to
         // the system: the socket is non-blocking, and what it cannot take
         // now is left to Qt below. This saves a turn of the event loop for
         // every block of an upload.
@@ -340,8 +530,7 @@ void TAsyncSocket::PostDataSent() {
     const unsigned generation = m_connectionGeneration;
     QTimer::singleShot(0, this, [this, generation] {
         m_dataSentPosted = false;
-        if (generation == m_connectionGeneration && m_sock && m_state == wsConnected &&
-            m_sock->bytesToWrite() == 0)
+        if (generation == m_connectionGeneration && m_sock && m_state == wsConnected && Drained())
             FireDataSent();
     });
 }
@@ -376,14 +565,14 @@ std::int64_t TAsyncSocket::BytesAvailable() const {
 }
 
 void TAsyncSocket::HandleBytesWritten() {
-    if (m_inSend || m_inDataSent)
-        return; // Send itself looks at what is left
-    if (m_sock && m_state == wsConnected && m_sock->bytesToWrite() == 0)
+    if (m_inSend || m_inDataSent || m_tlsPending)
+        return; // Send itself looks at what is left; a handshake is no data
+    if (m_sock && m_state == wsConnected && Drained())
         FireDataSent();
 }
 
 void TAsyncSocket::DeliverData() {
-    if (!m_sock || m_inDataEvent)
+    if (!m_sock || m_inDataEvent || m_tlsPending)
         return;
     const unsigned generation = m_connectionGeneration;
     m_inDataEvent = true;
@@ -419,6 +608,10 @@ void TAsyncSocket::HandleError(int error) {
     }
     if (m_state != wsConnected)
         return;
+    if (m_tlsPending) {
+        FinishTls(error != 0 ? error : EPROTO);
+        return;
+    }
     if (m_closeError == 0)
         m_closeError = error;
     if (m_sock && m_sock->state() == QAbstractSocket::UnconnectedState)
@@ -428,6 +621,10 @@ void TAsyncSocket::HandleError(int error) {
 void TAsyncSocket::HandleDisconnected() {
     if (m_state != wsConnected || !m_sock)
         return;
+    if (m_tlsPending) {
+        FinishTls(ECONNRESET);
+        return;
+    }
     const unsigned generation = m_connectionGeneration;
     // What the peer sent before closing is delivered before the close.
     while (m_sock && generation == m_connectionGeneration && m_sock->bytesAvailable() > 0) {

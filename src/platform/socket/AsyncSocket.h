@@ -1,10 +1,14 @@
 #pragma once
 
 // Event-driven TCP socket on the Qt event loop: asynchronous name lookup,
-// connect, listen/accept, send with a data-sent event, receive, close. Every
-// outcome arrives as an event called from the event loop; no call blocks.
+// connect, listen/accept, send with a data-sent event, receive, close, and a
+// switch of an open connection to TLS. Every outcome arrives as an event
+// called from the event loop; no call blocks. The client side of TLS is
+// always this side, whichever end opened the TCP connection.
 
 #include <QObject>
+#include <QSslConfiguration>
+#include <QSslError>
 
 #include <cstdint>
 #include <exception>
@@ -13,8 +17,9 @@
 #include <string>
 #include <vector>
 
+class QSslCertificate;
+class QSslSocket;
 class QTcpServer;
-class QTcpSocket;
 
 // Raised when a socket operation cannot even start (bad address or port,
 // listen refused, no connection to accept).
@@ -29,6 +34,23 @@ enum TSocketState { wsClosed, wsConnecting, wsConnected, wsListening };
 std::string SocketErrorText(int error);
 // Text of a name-resolver error number (getaddrinfo's EAI_* codes).
 std::string ResolverErrorText(int error);
+
+// What is known of a peer certificate that the trusted authorities do not
+// vouch for, for the person who decides whether to trust it.
+struct TCertificateInfo {
+    std::string Subject;
+    std::string Issuer;
+    std::string ValidFrom; // ISO 8601, UTC
+    std::string ValidUntil;
+    std::string Sha256; // upper-case hex pairs joined by ':'
+    std::string Reason; // why it is not trusted, in plain words
+};
+
+// The SHA-256 fingerprint of a certificate in the form TCertificateInfo uses.
+std::string CertificateFingerprint(const QSslCertificate& certificate);
+// The same form from any spelling: case, ':' and spaces ignored; empty when
+// the text is not 32 bytes of hex.
+std::string NormalizeFingerprint(const std::string& text);
 
 class TAsyncSocket : public QObject {
   public:
@@ -63,7 +85,7 @@ class TAsyncSocket : public QObject {
     // connection raises OnSessionAvailable.
     void Listen();
     // Accepts the pending incoming connection, stops listening and carries on
-    // as that connection.
+    // as that connection (which may then switch to TLS like any other).
     void TakeOverPendingConnection();
 
     // Queues data for sending; OnDataSent fires once everything queued has
@@ -77,6 +99,26 @@ class TAsyncSocket : public QObject {
     // Closes the connection or the listener. OnSessionClosed(0) fires from
     // inside this call when a connection was open.
     void Close();
+
+    // Starts the TLS handshake on the open connection as the client, checking
+    // the certificate for peerName with the given configuration (pass another
+    // socket's TlsConfiguration to resume its session). OnTlsDone reports 0
+    // once the connection is encrypted, else an error; a failed handshake has
+    // closed the connection, TlsError tells why, and UntrustedCertificate
+    // what was refused when that was the reason. A certificate whose
+    // fingerprint is in accepted is taken even when no authority vouches for
+    // it. Until OnTlsDone, Send refuses and no data is delivered.
+    void StartTls(const QSslConfiguration& config, const std::string& peerName,
+                  std::vector<std::string> accepted);
+    bool Encrypted() const;
+    const std::string& TlsError() const { return m_tlsError; }
+    bool CertificateRefused() const { return m_certificateRefused; }
+    const TCertificateInfo& UntrustedCertificate() const { return m_untrusted; }
+    // The configuration after the handshake, with its session, for further
+    // connections that must resume it.
+    QSslConfiguration TlsConfiguration() const;
+    // Fingerprint of the peer's certificate; empty before a handshake.
+    std::string PeerFingerprint() const;
 
     TSocketState State() const { return m_state; }
     std::string LocalAddr() const;
@@ -97,25 +139,28 @@ class TAsyncSocket : public QObject {
     TSocketEvent OnDataAvailable;
     TSocketEvent OnDataSent;
     TSocketEvent OnSessionClosed;
+    TSocketEvent OnTlsDone;
     TBgExceptionEvent OnBgException;
 
   private:
     void Fire(const TSocketEvent& ev, int error);
-    void Attach(QTcpSocket* sock);
+    void Attach(QSslSocket* sock);
     void Detach();
-    void HandleReadyRead();
     void HandleBytesWritten();
     void NoteDrained();
     void PostDataSent();
     void FireDataSent();
+    bool Drained() const;
     void HandleError(int error);
     void HandleDisconnected();
     void DeliverData();
     void ScheduleDataCheck();
+    void HandleSslErrors(const QList<QSslError>& errors);
+    void FinishTls(int error);
     quint16 ResolvePort() const;
     int DescriptorForOptions() const;
 
-    QTcpSocket* m_sock = nullptr;
+    QSslSocket* m_sock = nullptr;
     QTcpServer* m_server = nullptr;
     TSocketState m_state = wsClosed;
     int m_lookupId = -1;
@@ -132,4 +177,10 @@ class TAsyncSocket : public QObject {
     bool m_drainedDuringEvent = false;
     bool m_dataSentPosted = false;
     unsigned m_connectionGeneration = 0;
+
+    bool m_tlsPending = false;
+    std::string m_tlsError;
+    bool m_certificateRefused = false;
+    TCertificateInfo m_untrusted;
+    std::vector<std::string> m_accepted;
 };

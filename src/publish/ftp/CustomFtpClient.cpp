@@ -43,7 +43,8 @@ bool OffersTls(const std::string& line) {
 } // namespace
 
 TCustomFtpClient::TCustomFtpClient(QObject* parent)
-    : QObject(parent), m_ControlSocket(new TFtpSocket(this)), m_DataSocket(new TFtpSocket(this)) {}
+    : QObject(parent), m_ControlSocket(new TAsyncSocket(this)),
+      m_DataSocket(new TAsyncSocket(this)) {}
 
 TCustomFtpClient::~TCustomFtpClient() {
     m_ControlSocket->ClearEvents();
@@ -642,7 +643,7 @@ void TCustomFtpClient::StartControlTls() {
     }
 }
 
-void TCustomFtpClient::FailTls(const std::string& what, TFtpSocket& socket) {
+void TCustomFtpClient::FailTls(const std::string& what, TAsyncSocket& socket) {
     if (socket.CertificateRefused()) {
         m_CertificateRefused = true;
         m_RefusedCertificate = socket.UntrustedCertificate();

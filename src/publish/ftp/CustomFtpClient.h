@@ -5,8 +5,8 @@
 // loop, and the end of the request is reported by OnRequestDone, posted so
 // that a handler may start the next request straight away.
 
+#include "AsyncSocket.h"
 #include "FtpReplyReader.h"
-#include "FtpSocket.h"
 #include "FtpTypes.h"
 
 #include <QObject>
@@ -16,6 +16,9 @@
 #include <initializer_list>
 #include <string>
 #include <vector>
+
+// A server certificate the client refused, as the upload shows it.
+using TFtpCertificateInfo = TCertificateInfo;
 
 class TCustomFtpClient : public QObject {
   public:
@@ -91,8 +94,8 @@ class TCustomFtpClient : public QObject {
     const std::string& DirResult() const { return m_DirResult; }
     const std::string& PasvResponse() const { return m_PasvResponse; }
     std::int64_t ByteCount() const { return m_ByteCount; }
-    TFtpSocket& ControlSocket() { return *m_ControlSocket; }
-    TFtpSocket& DataSocket() { return *m_DataSocket; }
+    TAsyncSocket& ControlSocket() { return *m_ControlSocket; }
+    TAsyncSocket& DataSocket() { return *m_DataSocket; }
     // The FEAT reply of the last connect named AUTH TLS.
     bool ServerOffersTls() const { return m_ServerOffersTls; }
     // Set when the last connect failed because the server's certificate is
@@ -197,7 +200,7 @@ class TCustomFtpClient : public QObject {
     QSslConfiguration TlsConfiguration() const;
     void StartControlTls();
     void ControlTlsDone(int error);
-    void FailTls(const std::string& what, TFtpSocket& socket);
+    void FailTls(const std::string& what, TAsyncSocket& socket);
     bool DataProtected() const;
     void StartDataTls();
     void StartDeferredDataTls();
@@ -236,8 +239,8 @@ class TCustomFtpClient : public QObject {
     void SendNextBlock();
     void CheckTransferComplete();
 
-    TFtpSocket* m_ControlSocket;
-    TFtpSocket* m_DataSocket;
+    TAsyncSocket* m_ControlSocket;
+    TAsyncSocket* m_DataSocket;
 
     int m_Timeout = 15;
     bool m_MultiThreaded = false;

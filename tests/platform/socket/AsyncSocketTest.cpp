@@ -1,6 +1,6 @@
 // TAsyncSocket over loopback: lookups, connect outcomes, listen and take
 // over, sending paced by the data-sent event, and data delivered before the
-// close that follows it.
+// close that follows it; and the fingerprint spellings accepted for TLS.
 
 #include "AsyncSocket.h"
 #include "WaitUntil.h"
@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <functional>
 #include <netdb.h>
@@ -220,6 +221,35 @@ TEST(AsyncSocketTransfer, AnExceptionInAHandlerGoesToOnBgExceptionOrClosesTheSoc
     p.server.OnBgException = nullptr;
     p.client.Send("b", 1);
     ASSERT_TRUE(WaitUntil([&] { return p.server.State() == wsClosed; }));
+}
+
+// Accepted fingerprints come from people and stored settings in any spelling;
+// text that is not a whole SHA-256 digest must never match a certificate.
+TEST(AsyncSocketTls, FingerprintsAreNormalizedFromAnySpellingOrRefused) {
+    const std::string hex = "0123456789abcdef0123456789ABCDEF0123456789abcdef0123456789ABCDEF";
+    std::string canonical;
+    for (size_t i = 0; i < hex.size(); i += 2)
+        canonical += (canonical.empty() ? "" : ":") + hex.substr(i, 2);
+    std::transform(canonical.begin(), canonical.end(), canonical.begin(),
+                   [](unsigned char c) { return char(std::toupper(c)); });
+    std::string spaced;
+    for (size_t i = 0; i < hex.size(); i += 2)
+        spaced += hex.substr(i, 2) + " ";
+    const struct {
+        std::string text;
+        std::string expected;
+    } cases[] = {
+        {hex, canonical},
+        {canonical, canonical},
+        {spaced, canonical},
+        {hex.substr(2), ""},       // a byte short
+        {hex + "00", ""},          // a byte long
+        {hex.substr(1) + "g", ""}, // not hex
+        {hex.substr(1) + "-", ""}, // a separator it does not know
+        {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(NormalizeFingerprint(c.text), c.expected) << c.text;
 }
 
 TEST(AsyncSocketListen, TakingOverStopsListening) {
