@@ -130,33 +130,6 @@ bool isLineBreakControl(unsigned char c) {
     return c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 
-// Whether text[at] (an "&") begins a character reference: "&name;",
-// "&#digits;" or "&#xhex;".
-bool beginsCharacterReference(std::string_view text, std::size_t at) {
-    std::size_t i = at + 1;
-    auto isAlnum = [](char c) {
-        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-    };
-    auto isHex = [](char c) {
-        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-    };
-    std::size_t start;
-    if (i < text.size() && text[i] == '#') {
-        ++i;
-        bool hex = i < text.size() && (text[i] == 'x' || text[i] == 'X');
-        if (hex)
-            ++i;
-        start = i;
-        while (i < text.size() && (hex ? isHex(text[i]) : (text[i] >= '0' && text[i] <= '9')))
-            ++i;
-    } else {
-        start = i;
-        while (i < text.size() && isAlnum(text[i]))
-            ++i;
-    }
-    return i > start && i < text.size() && text[i] == ';';
-}
-
 } // namespace
 
 void AppendHtmlAttribute(std::string& out, std::string_view value) {
@@ -190,7 +163,7 @@ void AppendHtmlText(std::string& out, std::string_view text) {
             out += "&lt;";
         else if (c == '>')
             out += "&gt;";
-        else if (c == '&' && !beginsCharacterReference(text, i))
+        else if (c == '&')
             out += "&amp;";
         else if (isLineBreakControl(static_cast<unsigned char>(c)))
             out += ' ';
@@ -249,6 +222,7 @@ namespace {
 std::string MapPageHead(const TMapProfile& profile) {
     std::string head = "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.0 Transitional//EN\"><html>\r\n"
                        "<head>\r\n"
+                       "  <meta charset=\"utf-8\">\r\n"
                        "  <title>Site Map</title>\r\n";
     head += MapStyleBlock(profile);
     head += "</head>\r\n";
@@ -365,7 +339,11 @@ std::string BuildMapHTML(const TMapProfile& profile, const TSiteTree& tree,
             previousLevel = level;
             map.indent = 2 * level;
             std::string linkOpen, linkClose;
-            if (!profile.NoFolderLinks() && !d.LinkURL.empty() && d.LeftOut == TLeftOut::None) {
+            // A crawl's start page is the root: it is a page like any other,
+            // and is linked whatever the option says of folders.
+            const bool startPage = i == 0 && level == 0 && profile.SpiderType() == mstWebsite;
+            if ((startPage || !profile.NoFolderLinks()) && !d.LinkURL.empty() &&
+                d.LeftOut == TLeftOut::None) {
                 linkOpen = "<a href=\"";
                 AppendHtmlAttribute(linkOpen, d.LinkURL);
                 linkOpen += "\">";
@@ -427,7 +405,49 @@ std::string BuildMapHTML(const TMapProfile& profile, const TSiteTree& tree,
     } else {
         map.add("</p>");
     }
+    // The user's own page may be in any encoding: what goes into it is ASCII.
+    if (profile.OutputType() == moutInsert)
+        return WithCharacterReferences(map.text);
     return map.text;
+}
+
+std::string WithCharacterReferences(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        if (lead < 0x80) {
+            out += static_cast<char>(lead);
+            ++i;
+            continue;
+        }
+        // A UTF-8 sequence: its length from the lead byte, its bits from the
+        // continuation bytes; a broken one stands as U+FFFD, one byte at a
+        // time.
+        const int length = lead >= 0xF0 && lead <= 0xF4  ? 4
+                           : lead >= 0xE0                ? 3
+                           : lead >= 0xC2 && lead < 0xE0 ? 2
+                                                         : 0;
+        char32_t code = length == 4 ? lead & 0x07 : length == 3 ? lead & 0x0F : lead & 0x1F;
+        bool valid = length > 0 && i + length <= utf8.size();
+        for (int k = 1; valid && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(utf8[i + k]);
+            valid = (next & 0xC0) == 0x80;
+            code = (code << 6) | (next & 0x3F);
+        }
+        // Overlong forms, surrogates and code points past U+10FFFF.
+        if (valid && ((length == 3 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) ||
+                      (length == 4 && (code < 0x10000 || code > 0x10FFFF))))
+            valid = false;
+        if (!valid) {
+            out += "&#65533;";
+            ++i;
+            continue;
+        }
+        out += "&#" + std::to_string(static_cast<unsigned long>(code)) + ";";
+        i += static_cast<std::size_t>(length);
+    }
+    return out;
 }
 
 } // namespace tessaly

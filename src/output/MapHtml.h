@@ -24,7 +24,8 @@ void MakeMapPage(const TMapProfile& profile, std::string& map);
 // reports and to keep the window responsive.
 using MapProgress = std::function<void(int index, const TDataRec& item)>;
 
-// Walks the tree once and returns the map text.
+// Walks the tree once and returns the map text; for the Insert destination
+// (the user's own page) in ASCII, with character references.
 std::string BuildMapHTML(const TMapProfile& profile, const TSiteTree& tree,
                          const MapProgress& progress = {});
 
@@ -32,10 +33,14 @@ std::string BuildMapHTML(const TMapProfile& profile, const TSiteTree& tree,
 // brackets as references; control characters dropped (line ends become
 // blanks).
 void AppendHtmlAttribute(std::string& out, std::string_view value);
-// Appends text for an element's content. Titles are kept in their HTML source
-// form, so character references stand; every other "&" and the angle brackets
-// are escaped, so that nothing can open a tag. Control characters as above.
+// Appends text for an element's content: titles and link texts are text as
+// people read it, so "&" and the angle brackets are written as references
+// (what the user typed shows as typed). Control characters as above.
 void AppendHtmlText(std::string& out, std::string_view text);
+// UTF-8 text with every character outside ASCII written as a numeric
+// character reference ("é" as "&#233;"), for a page of any encoding; a
+// broken UTF-8 sequence becomes "&#65533;".
+std::string WithCharacterReferences(std::string_view utf8);
 
 // The maker's address in the credit line.
 inline constexpr const char* kCreditAddress = "https://quorvane.example/";

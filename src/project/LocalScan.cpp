@@ -234,8 +234,14 @@ TSiteTree::Node* TLocalScan::AddLocalItem(const std::string& path, bool isFolder
         parentKey = ExtractFilePath(trimmed);
         r.LinkText = tree_.isEmpty() ? "Home" : name;
         r.FolderPath = path;
-        r.LinkURL = LocalURL(FolderIndexFile(path, finder_.CurrentFolderFd()));
+        const std::string index = FolderIndexFile(path, finder_.CurrentFolderFd());
+        r.LinkURL = LocalURL(index);
         r.LastMod = W3CDateTime(Clock::now());
+        // The root is the home page: its date is the index page's file time.
+        if (tree_.isEmpty() && !index.empty()) {
+            r.LastMod = W3CDateTime(FileTime(index));
+            r.LastModKnown = true;
+        }
         icon = iconFolder;
     } else {
         r.LinkText = PageTitle(path, folderFd);
@@ -274,8 +280,10 @@ std::string TLocalScan::PageTitle(const std::string& path, int folderFd) const {
     if (profile_.UsePageTitles() && MatchesFileTypes(path, kTitledTypes)) {
         std::string title =
             folderFd >= 0 ? ReadPageTitle(folderFd, ExtractFileName(path)) : ReadPageTitle(path);
+        // The tree holds the title as people read it: in UTF-8 (a page that
+        // declares nothing is read as browsers read it), references decoded.
         if (!title.empty())
-            return title;
+            return DecodeCharacterReferences(UndeclaredToUtf8(title));
     }
     return ExtractFileName(path);
 }

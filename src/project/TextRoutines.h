@@ -30,4 +30,18 @@ bool MatchesFileTypes(std::string_view fileName, std::string_view maskList);
 // ASCII lower case; other bytes unchanged.
 std::string AsciiLower(std::string text);
 
+// The bytes are well-formed UTF-8 (no overlong forms, surrogates or code
+// points past U+10FFFF).
+bool IsValidUtf8(std::string_view bytes);
+// windows-1252 bytes as UTF-8; the five bytes it leaves undefined become
+// U+FFFD.
+std::string Windows1252ToUtf8(std::string_view bytes);
+// Text of a page whose encoding was not declared, as browsers read it: as
+// UTF-8 when it is valid UTF-8, else as windows-1252.
+std::string UndeclaredToUtf8(std::string_view bytes);
+// HTML source text as people read it: numeric character references and the
+// named ones of HTML 4 for Latin-1, markup and common punctuation decoded;
+// a reference not known, or not closed by ";", stands as written.
+std::string DecodeCharacterReferences(std::string_view text);
+
 } // namespace tessaly

@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QPalette>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <string>
 #include <utility>
@@ -24,11 +25,13 @@ std::string lines(std::initializer_list<std::string> ls) {
     return s;
 }
 
-// Home / About (u1), docs / Guide (u2), Photo (u3, an image).
+// Home / About (u1), docs / Guide (u2), Photo (u3, an image): the files of
+// a folder on disk, as the local scan finds them.
 struct Example {
     TSiteTree tree;
     TMapProfile profile;
     Example() {
+        profile.setSpiderType(mstLocal);
         auto rec = [](const char* text, const char* url) {
             TDataRec r;
             r.LinkText = text;
@@ -260,6 +263,7 @@ TEST(MapHtml, PageAroundTheMap) {
         page,
         "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.0 Transitional//EN\"><html>\r\n"
         "<head>\r\n"
+        "  <meta charset=\"utf-8\">\r\n"
         "  <title>Site Map</title>\r\n"
         "  <style type=\"text/css\">\r\n"
         "  <!--\r\n"
@@ -283,4 +287,106 @@ TEST(MapHtml, PageAroundTheMap) {
     page = BuildMapPage(p, "");
     EXPECT_EQ(page.find("<style"), std::string::npos);
     EXPECT_NE(page.find("<body bgcolor=\"\"text="), std::string::npos);
+}
+
+// A crawl's start page is the root: linked as a page is, whether or not the
+// other folders are.
+TEST(MapHtml, TheStartPageOfACrawlIsLinked) {
+    for (const bool noFolderLinks : {true, false}) {
+        Example e;
+        e.profile.setSpiderType(mstWebsite);
+        e.profile.setNoFolderLinks(noFolderLinks);
+        e.profile.setAddImages(false);
+        e.profile.setClassAttribs(false);
+        const std::string map = BuildMapHTML(e.profile, e.tree);
+        EXPECT_NE(map.find("<ul><b><a href=\"h\">Home</a></b>"), std::string::npos) << map;
+        EXPECT_EQ(map.find("<a href=\"d\">") != std::string::npos, !noFolderLinks) << map;
+    }
+    // The local scan's root stays a heading while folders are not linked.
+    Example local;
+    local.profile.setAddImages(false);
+    local.profile.setClassAttribs(false);
+    EXPECT_NE(BuildMapHTML(local.profile, local.tree).find("<ul><b>Home</b>"), std::string::npos);
+}
+
+// Titles are text as people read it: whatever they hold shows as it is.
+TEST(MapHtml, TextIsEscapedOnceAsItIsWritten) {
+    struct Row {
+        const char* text;
+        const char* url;
+        const char* written;
+    };
+    const Row rows[] = {
+        {"Home & Garden", "a.html", "<a href=\"a.html\">Home &amp; Garden</a>"},
+        {"&amp; as typed", "b.html", "<a href=\"b.html\">&amp;amp; as typed</a>"},
+        {"<b>bold</b> typed", "c.html", "<a href=\"c.html\">&lt;b&gt;bold&lt;/b&gt; typed</a>"},
+        {"Cr\xC3\xA8me br\xC3\xBBl\xC3\xA9"
+         "e",
+         "d.html",
+         "<a href=\"d.html\">Cr\xC3\xA8me br\xC3\xBBl\xC3\xA9"
+         "e</a>"},
+        {"Q", "e.php?a=1&b=\"<x>\"", "<a href=\"e.php?a=1&amp;b=&quot;&lt;x&gt;&quot;\">Q</a>"},
+    };
+    for (const Row& row : rows) {
+        TSiteTree tree;
+        TDataRec home;
+        home.LinkText = "Home";
+        TSiteTree::Node* top = tree.addItem(nullptr, home, iconFolder);
+        TDataRec page;
+        page.LinkText = row.text;
+        page.LinkURL = row.url;
+        tree.addItem(top, page, iconPage);
+        TMapProfile profile;
+        profile.setAddImages(false);
+        profile.setClassAttribs(false);
+        EXPECT_NE(BuildMapHTML(profile, tree).find(row.written), std::string::npos) << row.text;
+    }
+}
+
+TEST(MapHtml, CharacterReferencesForNonAscii) {
+    const std::pair<std::string, std::string> rows[] = {
+        {"plain <ascii> &amp;", "plain <ascii> &amp;"},
+        {"Caf\xC3\xA9", "Caf&#233;"},
+        {"\xE2\x82\xAC 5", "&#8364; 5"},
+        {"\xF0\x9F\x98\x80", "&#128512;"},
+        {"bad \xC3 end", "bad &#65533; end"},
+        {"\xED\xA0\x80", "&#65533;&#65533;&#65533;"},
+        {"\xC0\xAF", "&#65533;&#65533;"},
+    };
+    for (const auto& [text, written] : rows)
+        EXPECT_EQ(WithCharacterReferences(text), written) << text;
+}
+
+// The user's own page may declare any encoding: what goes into it is ASCII,
+// the other characters as references; the map's own page is UTF-8 and says so.
+TEST(MapHtml, TheInsertDestinationGetsAsciiAndTheMapPageDeclaresUtf8) {
+    TSiteTree tree;
+    TDataRec home;
+    home.LinkText = "Cr\xC3\xA8me br\xC3\xBBl\xC3\xA9"
+                    "e";
+    TSiteTree::Node* top = tree.addItem(nullptr, home, iconFolder);
+    TDataRec page;
+    page.LinkText = "Caf\xC3\xA9 & \xE2\x82\xAC";
+    page.LinkURL = "caf\xC3\xA9.html";
+    tree.addItem(top, page, iconPage);
+    TMapProfile profile;
+    profile.setAddImages(false);
+    profile.setClassAttribs(false);
+    profile.setSpiderType(mstLocal);
+    profile.setOutputType(moutInsert);
+    const std::string inserted = BuildMapHTML(profile, tree);
+    EXPECT_TRUE(std::all_of(inserted.begin(), inserted.end(),
+                            [](char c) { return static_cast<unsigned char>(c) < 0x80; }));
+    EXPECT_NE(inserted.find("<b>Cr&#232;me br&#251;l&#233;e</b>"), std::string::npos) << inserted;
+    EXPECT_NE(inserted.find("<a href=\"caf&#233;.html\">Caf&#233; &amp; &#8364;</a>"),
+              std::string::npos)
+        << inserted;
+
+    profile.setOutputType(moutFile);
+    const std::string written = BuildMapPage(profile, BuildMapHTML(profile, tree));
+    EXPECT_NE(written.find("<head>\r\n  <meta charset=\"utf-8\">\r\n"), std::string::npos);
+    EXPECT_NE(written.find("Caf\xC3\xA9 &amp; \xE2\x82\xAC"), std::string::npos);
+    std::string inPlace = BuildMapHTML(profile, tree);
+    MakeMapPage(profile, inPlace);
+    EXPECT_EQ(inPlace, written);
 }

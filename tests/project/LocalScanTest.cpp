@@ -1,4 +1,5 @@
 #include "LocalScan.h"
+#include "DateStamp.h"
 #include "FileFinder.h"
 #include "SharedFolderPaths.h"
 #include "TextRoutines.h"
@@ -12,6 +13,7 @@
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
+#include <map>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -106,7 +108,7 @@ TEST_F(LocalSite, BuildsTheTreeOfTheSite) {
                       "  pipe.html | 1 | http://www.example.com/pipe.html\n"
                       "  docs | 0 | http://www.example.com/docs/index.htm\n"
                       "    guide.html | 1 | http://www.example.com/docs/guide.html\n"
-                      "    Docs &amp; <b>Guides</b> | 1 | http://www.example.com/docs/index.htm\n"
+                      "    Docs & <b>Guides</b> | 1 | http://www.example.com/docs/index.htm\n"
                       "  pics | 0 | http://www.example.com/\n"
                       "    photo.png | 2 | http://www.example.com/pics/photo.png\n");
     EXPECT_EQ(found, 8);
@@ -393,6 +395,44 @@ TEST(LocalScan, TitlesAreLookedForInTheFirstMegabyteOnly) {
                             << (c.closed ? "</Title>" : std::string(3 << 20, 'x'));
         EXPECT_EQ(ReadPageTitle(file), c.title) << c.fillerBefore;
     }
+}
+
+// Titles are held as people read them: a page that declares nothing is
+// read as UTF-8 when it is valid UTF-8, else as windows-1252, and character
+// references are decoded. The root takes the home page's file time.
+TEST(LocalScan, TitlesAreTextAndTheRootHasTheHomePagesDate) {
+    QTemporaryDir dir;
+    const std::string site = dir.path().toStdString() + "/";
+    const std::pair<const char*, std::string> files[] = {
+        {"index.html", "<title>Caf\xC3\xA9 &amp; Bar</title>"},
+        {"latin.html", "<title>Caf\xE9 \x80 5</title>"},
+        {"refs.html", "<title>Cr&egrave;me br&#251;l&#xE9;e &lt;b&gt; AT&T</title>"},
+    };
+    for (const auto& [name, text] : files)
+        std::ofstream(site + name, std::ios::binary) << text;
+    const std::time_t homeTime = 1600000000;
+    const struct timespec times[2] = {{homeTime, 0}, {homeTime, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, (site + "index.html").c_str(), times, 0), 0);
+
+    TMapProfile profile;
+    profile.setFileTypes("*.html;");
+    profile.setWebsite("http://www.example.com/");
+    TSiteTree tree;
+    Recorder rec;
+    int found = 0;
+    TLocalScan scan(profile, tree, {}, {}, rec, found);
+    scan.Run(site);
+    std::map<std::string, std::string> titles;
+    tree.forEach([&](TSiteTree::Node& n) { titles[n.data.LinkURL] = n.data.LinkText; });
+    EXPECT_EQ(titles["http://www.example.com/index.html"], "Caf\xC3\xA9 & Bar");
+    EXPECT_EQ(titles["http://www.example.com/latin.html"], "Caf\xC3\xA9 \xE2\x82\xAC 5");
+    EXPECT_EQ(titles["http://www.example.com/refs.html"], "Cr\xC3\xA8me br\xC3\xBBl\xC3\xA9"
+                                                          "e <b> AT&T");
+    const TSiteTree::Node* root = tree.firstItem();
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(root->data.LinkURL, "http://www.example.com/index.html");
+    EXPECT_EQ(root->data.LastMod.str(), W3CDateTime(homeTime));
+    EXPECT_TRUE(root->data.LastModKnown);
 }
 
 TEST_F(LocalSite, LinksAreFollowedOnlyToPlacesInsideTheSite) {

@@ -155,3 +155,44 @@ TEST(FileRoutines, ReadWriteAppendAndDelete) {
     EXPECT_EQ(AddBackslash("/www/"), "/www/");
     EXPECT_EQ(AddBackslash("/www"), "/www/");
 }
+
+TEST(TextRoutines, Utf8IsTellsWellFormedText) {
+    const std::pair<std::string, bool> rows[] = {
+        {"plain", true},
+        {"Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", true},
+        {"Caf\xE9", false},          // windows-1252
+        {"\xC3", false},             // cut short
+        {"\xC0\xAF", false},         // overlong
+        {"\xE0\x80\xAF", false},     // overlong, three bytes
+        {"\xED\xA0\x80", false},     // a surrogate
+        {"\xF4\x90\x80\x80", false}, // past U+10FFFF
+        {"\xC3\xA9\x80", false},     // a lone continuation byte
+    };
+    for (const auto& [bytes, valid] : rows)
+        EXPECT_EQ(IsValidUtf8(bytes), valid) << bytes;
+}
+
+TEST(TextRoutines, UndeclaredTextIsUtf8ElseWindows1252) {
+    EXPECT_EQ(UndeclaredToUtf8("Caf\xC3\xA9"), "Caf\xC3\xA9");
+    EXPECT_EQ(UndeclaredToUtf8("Caf\xE9 \x80 \x93x\x94 \x81"),
+              "Caf\xC3\xA9 \xE2\x82\xAC \xE2\x80\x9Cx\xE2\x80\x9D \xEF\xBF\xBD");
+}
+
+TEST(TextRoutines, CharacterReferencesAreDecoded) {
+    const std::pair<std::string, std::string> rows[] = {
+        {"Tom &amp; Jerry &lt;live&gt; &quot;now&quot;", "Tom & Jerry <live> \"now\""},
+        {"Cr&egrave;me br&ucirc;l&eacute;e", "Cr\xC3\xA8me br\xC3\xBBl\xC3\xA9"
+                                             "e"},
+        {"&#233;&#xE9;&#XE9; &#8364; &#128512;",
+         "\xC3\xA9\xC3\xA9\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"},
+        {"&mdash;&hellip;&nbsp;", "\xE2\x80\x94\xE2\x80\xA6\xC2\xA0"},
+        // As browsers read them: 0x80 to 0x9F are windows-1252's, nothing
+        // and surrogates are U+FFFD.
+        {"&#150; &#0; &#xD800; &#99999999;", "\xE2\x80\x93 \xEF\xBF\xBD \xEF\xBF\xBD \xEF\xBF\xBD"},
+        // Not references: they stand as written.
+        {"AT&T &bogus; & ; &#; &#x; &amp", "AT&T &bogus; & ; &#; &#x; &amp"},
+        {"&Eacute;&eacute;&EACUTE;", "\xC3\x89\xC3\xA9&EACUTE;"},
+    };
+    for (const auto& [text, decoded] : rows)
+        EXPECT_EQ(DecodeCharacterReferences(text), decoded) << text;
+}

@@ -9,6 +9,7 @@
 #include "UnicodeText.h"
 #include "Uri.h"
 
+#include <QCryptographicHash>
 #include <QEventLoop>
 #include <QTimer>
 
@@ -19,21 +20,70 @@ namespace tessaly {
 
 namespace {
 
-std::u16string HostOf(std::string_view address) {
-    // Only the scheme and the authority decide the host: the path, query
-    // and fragment of "scheme://authority/..." (a link may run to
-    // megabytes) are not converted and parsed.
-    if (const size_t scheme = address.find("://");
-        scheme != std::string_view::npos && address.find_first_of("/?#") == scheme + 1)
-        address = address.substr(0, address.find_first_of("/?#", scheme + 3));
-    html::TUri uri;
-    uri.Parse(html::Utf8ToUtf16(address));
-    return uri.Host.Value;
+std::string DefaultPort(std::string_view scheme) {
+    return scheme == "https" ? "443" : "80";
 }
 
-bool BeginsWithHttp(std::string_view address) {
-    return address.size() >= 4 && (address[0] | 0x20) == 'h' && (address[1] | 0x20) == 't' &&
-           (address[2] | 0x20) == 't' && (address[3] | 0x20) == 'p';
+} // namespace
+
+// The scheme and authority part of an address: only these decide its
+// origin, so the path, query and fragment (a link may run to megabytes) are
+// never copied. Empty for an address that is not http or https.
+TSiteOrigin OriginOf(std::string_view address) {
+    TSiteOrigin origin;
+    const size_t colon = address.find("://");
+    if (colon == std::string_view::npos || colon > 5)
+        return origin;
+    const std::string scheme = AsciiLower(std::string(address.substr(0, colon)));
+    if (scheme != "http" && scheme != "https")
+        return origin;
+    const size_t start = colon + 3;
+    const size_t end = std::min(address.find_first_of("/?#\\", start), address.size());
+    std::string_view authority = address.substr(start, end - start);
+    if (const size_t at = authority.rfind('@'); at != std::string_view::npos)
+        authority.remove_prefix(at + 1);
+    // The port follows the last ":", unless that ":" is inside an IPv6
+    // literal's brackets.
+    std::string_view host = authority, port;
+    if (const size_t portColon = authority.rfind(':');
+        portColon != std::string_view::npos &&
+        authority.find(']', portColon) == std::string_view::npos) {
+        host = authority.substr(0, portColon);
+        port = authority.substr(portColon + 1);
+    }
+    if (host.empty())
+        return origin;
+    origin.Scheme = scheme;
+    origin.Host = AsciiLower(std::string(host));
+    // Leading zeros and the default port written out name the same origin.
+    while (port.size() > 1 && port.front() == '0')
+        port.remove_prefix(1);
+    origin.Port = port.empty() ? DefaultPort(scheme) : std::string(port);
+    return origin;
+}
+
+namespace {
+
+// The folder address of an index page (a folder's index page under a name
+// the local scan knows too); empty for any other address.
+std::string IndexPageFolder(const std::string& address) {
+    const size_t slash = address.rfind('/');
+    if (slash == std::string::npos)
+        return {};
+    const std::string name = AsciiLower(address.substr(slash + 1));
+    for (const char* index : {"index.html", "index.htm", "welcome.html", "index.php", "index.asp"})
+        if (name == index)
+            return address.substr(0, slash + 1);
+    return {};
+}
+
+// A digest of a page's bytes: two pages with the same digest are the same
+// bytes.
+std::string BodyDigest(const std::string& body) {
+    return QCryptographicHash::hash(
+               QByteArrayView(body.data(), static_cast<qsizetype>(body.size())),
+               QCryptographicHash::Sha256)
+        .toStdString();
 }
 
 std::string PercentDecoded(std::string_view text) {
@@ -291,13 +341,26 @@ bool TSpider::TakeQueuedURL(std::string& bareURL, std::string& fullURL, std::str
     return bareURL.find_first_of("\"+") == std::string::npos;
 }
 
-bool TSpider::OnStartHost(std::string_view address) const {
-    return HostOf(address) == m_StartHost;
+bool TSpider::OnSite(std::string_view address) const {
+    return !m_Site.Scheme.empty() && OriginOf(address) == m_Site;
+}
+
+bool TSpider::MayFollow(std::string_view address) const {
+    if (m_Site.Scheme.empty())
+        return false;
+    const TSiteOrigin origin = OriginOf(address);
+    if (origin.Scheme.empty() || origin.Host != m_Site.Host)
+        return false;
+    if (origin.Scheme == m_Site.Scheme)
+        return origin.Port == m_Site.Port;
+    // The site's host under the other scheme, on that scheme's own port: a
+    // site often links its http and https forms alike, and one redirects to
+    // the other.
+    return origin.Port == DefaultPort(origin.Scheme);
 }
 
 bool TSpider::WillFetch(std::string_view fullURL, std::string_view bareURL) const {
-    return bareURL.find_first_of("\"+") == std::string_view::npos && OnStartHost(fullURL) &&
-           BeginsWithHttp(fullURL);
+    return bareURL.find_first_of("\"+") == std::string_view::npos && MayFollow(fullURL);
 }
 
 std::string TSpider::FailureText() const {
@@ -354,7 +417,7 @@ void TSpider::QueueLink(std::string_view full, std::string_view bare, const std:
     if (full.size() * 6 > kMaxSitemapLocLength) {
         const std::string fetchForm = EncodeURLForFetch(full);
         if (!FitsSitemapLoc(fetchForm)) {
-            if (OnStartHost(full) && BeginsWithHttp(full))
+            if (MayFollow(full))
                 LogLeftOut(fetchForm);
             return;
         }
@@ -408,6 +471,32 @@ void TSpider::LeaveOut(TSiteTree::Node* item, const TJudgment& judged, const std
     }
 }
 
+bool TSpider::ListedAsItsFolder(const std::string& page, const std::string& body) {
+    if (page.ends_with('/')) {
+        const std::string digest = BodyDigest(body);
+        m_FolderBodies.try_emplace(page, digest);
+        // The folder's index page was listed already: that item is the
+        // folder's address from now on.
+        const auto index = m_IndexItems.find(page);
+        if (index == m_IndexItems.end() || index->second.first != digest)
+            return false;
+        TSiteTree::Node* item = index->second.second;
+        m_Reporter.logLine("Listed as " + page + ": " + item->data.LinkURL);
+        item->data.LinkURL = page;
+        item->data.IsFolder = true;
+        m_IndexItems.erase(index);
+        return true;
+    }
+    const std::string folder = IndexPageFolder(page);
+    if (folder.empty())
+        return false;
+    const auto known = m_FolderBodies.find(folder);
+    if (known == m_FolderBodies.end() || known->second != BodyDigest(body))
+        return false;
+    m_Reporter.logLine("Listed as " + folder + ": " + page);
+    return true;
+}
+
 std::string TSpider::LeftOutLine() const {
     std::string line;
     auto add = [&line](int count, const char* reason) {
@@ -427,10 +516,10 @@ bool TSpider::FollowHeldRedirects(TFileFetcher& fetcher, bool startPage) {
         const std::string held = fetcher.HeldRedirect;
         if (held.empty() || m_Robots.KnownAllows(held).has_value())
             return true;
-        // Only the start page takes the site along to another host; a page
-        // of another host would get no item, and its links would not be
+        // Only the start page takes the site along to another origin; a
+        // page off the site would get no item, and its links would not be
         // followed, so it is not asked for.
-        if (!startPage && !(OnStartHost(held) && BeginsWithHttp(held)))
+        if (!startPage && !OnSite(held))
             return true;
         if (!PaceRequest())
             return false;
@@ -460,7 +549,7 @@ void TSpider::FollowPageLinks(const std::string& foundOn) {
     const int count = m_Current->LinkCount();
     for (int i = 0; i < count; ++i) {
         const auto& [full, bare] = m_Current->Link(i);
-        if (bare.size() <= 1 || m_Queue.Knows(full) || !BeginsWithHttp(full) || !OnStartHost(full))
+        if (bare.size() <= 1 || m_Queue.Knows(full) || !MayFollow(full))
             continue;
         m_LimitReached = TCrawlLimit::Depth;
         m_LimitLine =
@@ -525,6 +614,8 @@ void TSpider::Crawl(const std::string& startAddress) {
     ClearSpiderLists();
     m_Ahead.Reset();
     m_RedirectTargets.clear();
+    m_FolderBodies.clear();
+    m_IndexItems.clear();
     m_Claimed->Clear();
     m_LeftOutCounts = {};
     m_LeftOut.clear();
@@ -542,7 +633,7 @@ void TSpider::Crawl(const std::string& startAddress) {
     m_Fetcher->Agent = m_Profile.UserAgent().empty() ? TessalyAgent() : m_Profile.UserAgent();
     m_Fetcher->FollowNofollow = m_Profile.FollowNofollow();
     m_Robots.Reset(m_Profile.ObeyRobotsTxt(), *m_Fetcher);
-    m_StartHost = HostOf(start);
+    m_Site = OriginOf(start);
     QueueURL(start, start, {});
     // 3
     m_SpiderRunning = true;
@@ -603,7 +694,7 @@ void TSpider::Crawl(const std::string& startAddress) {
             continue;
         ++m_TakenCount;
         const bool startPage = m_TakenCount == 1;
-        if (!startPage && !(OnStartHost(taken) && BeginsWithHttp(taken)))
+        if (!startPage && !MayFollow(taken))
             continue;
         // A page beyond the page limit ends the crawl before it is counted.
         if (m_MaxPages > 0 && m_FoundCount >= m_MaxPages) {
@@ -687,29 +778,33 @@ void TSpider::Crawl(const std::string& startAddress) {
                 m_SpiderRunning = false;
                 continue;
             }
-            // A start page that moved to another host takes the site with it.
+            // A start page that moved takes the site with it: the site is
+            // the scheme, host and port of where it landed.
             if (fetcher.Redirected) {
-                m_StartHost = HostOf(page);
+                m_Site = OriginOf(page);
                 m_Queue.AddVisited(page);
                 m_RedirectTargets.insert(page);
             }
             const TJudgment judged =
                 failure.empty() ? Judge(fetcher, fetchForm, page) : TJudgment();
             FollowJudged(judged, foundOn);
-            TSiteTree::Node* item =
-                m_Placement.AddStartItem(page, TitleAsHtml(fetcher.Title), PageStamp());
+            if (page.ends_with('/'))
+                m_FolderBodies.emplace(page, BodyDigest(fetcher.PageContent));
+            TSiteTree::Node* item = m_Placement.AddStartItem(page, fetcher.Title, PageStamp());
             MarkDateKnown(item);
             LeaveOut(item, judged, page);
             continue;
         }
         if (fetcher.Redirected) {
             // Both addresses count as visited; a page met before under its
-            // final address, or one on another host, gets no item here.
+            // final address, or one off the site, gets no item here.
             const bool seen = !TCaseEqual()(page, taken) && m_Queue.IsVisited(page);
             m_Queue.AddVisited(page);
-            if (seen || !OnStartHost(page) || !m_RedirectTargets.insert(page).second)
+            if (seen || !OnSite(page) || !m_RedirectTargets.insert(page).second)
                 continue;
-        } else if (m_RedirectTargets.count(fetchForm)) {
+        } else if (m_RedirectTargets.count(fetchForm) || !OnSite(page)) {
+            // A page of the site's other scheme is listed, and its links
+            // followed, only when it moved onto the site.
             continue;
         }
         // A page cut short (a lost connection, a stall, the deadline) is a
@@ -732,13 +827,18 @@ void TSpider::Crawl(const std::string& startAddress) {
             LogLeftOut(page);
             continue;
         }
+        if (ListedAsItsFolder(page, fetcher.PageContent))
+            continue;
         if (judged.LeftOut == TLeftOut::None)
             m_Reporter.logLine(page);
-        const std::string title = fetcher.Title.empty() ? page : TitleAsHtml(fetcher.Title);
+        // The title as people read it: its character references decoded.
+        const std::string& title = fetcher.Title.empty() ? page : fetcher.Title;
         TSiteTree::Node* item =
             m_Placement.AddSpiderItem(page, title, fetcher.HasTitle, PageStamp());
         MarkDateKnown(item);
         LeaveOut(item, judged, page);
+        if (const std::string folder = IndexPageFolder(page); item && !folder.empty())
+            m_IndexItems.try_emplace(folder, BodyDigest(fetcher.PageContent), item);
     }
 }
 

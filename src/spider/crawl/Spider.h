@@ -21,7 +21,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 class QEventLoop;
@@ -30,6 +32,16 @@ class QTimer;
 namespace tessaly {
 
 class TSpiderReporter;
+
+// The scheme, host (in lower case) and port (given even when it is the
+// scheme's default) of an http or https address; all empty for another.
+struct TSiteOrigin {
+    std::string Scheme;
+    std::string Host;
+    std::string Port;
+    bool operator==(const TSiteOrigin&) const = default;
+};
+TSiteOrigin OriginOf(std::string_view address);
 
 // The limit that ended a crawl, or that left links out.
 enum class TCrawlLimit {
@@ -148,6 +160,11 @@ class TSpider {
     // Follows the page's links as the judgment says, and queues its
     // canonical address as a link of it.
     void FollowJudged(const TJudgment& judged, const std::string& foundOn);
+    // A folder's address and its index page that were both fetched, with
+    // the same bytes, are one page: listed once, under the folder's
+    // address. True when the page fetched now is such a second copy (an
+    // index page listed already then takes the folder's address).
+    bool ListedAsItsFolder(const std::string& page, const std::string& body);
     // Marks the item of a page left out, counts it and logs why.
     void LeaveOut(TSiteTree::Node* item, const TJudgment& judged, const std::string& page);
     // A redirect held because robots.txt of its target's origin was not
@@ -170,7 +187,13 @@ class TSpider {
     void QueuePageLinks(const std::string& foundOn);
     // Logs an address left out for its length, once per crawl.
     void LogLeftOut(std::string_view address);
-    bool OnStartHost(std::string_view address) const;
+    // The address lies on the site: the scheme, host and port of the start
+    // page's final address. Only such pages are listed.
+    bool OnSite(std::string_view address) const;
+    // The crawl follows a link to the address: one on the site, or on the
+    // site's host under the other of http and https on that scheme's
+    // default port (its page is listed only when it moves onto the site).
+    bool MayFollow(std::string_view address) const;
     // The crawl will fetch the entry when it reaches it (the start page
     // having been fetched).
     bool WillFetch(std::string_view fullURL, std::string_view bareURL) const;
@@ -236,11 +259,16 @@ class TSpider {
     int m_TakenCount = 0;
     TLeftOutCounts m_LeftOutCounts;
     std::string m_StartPageError;
-    // The host of the start page's address, as the address class reads it.
-    std::u16string m_StartHost;
+    // The site's origin: the start page's final address's.
+    TSiteOrigin m_Site;
     // Addresses pages were redirected to (fetch form); reached again, such a
     // page gets no second item.
     std::unordered_set<std::string> m_RedirectTargets;
+    // Digests of the bodies of the folder addresses listed, by address.
+    std::unordered_map<std::string, std::string> m_FolderBodies;
+    // The index pages listed, by their folder's address: the digest of the
+    // body and the item.
+    std::unordered_map<std::string, std::pair<std::string, TSiteTree::Node*>> m_IndexItems;
     // What the crawl has asked for, shared with the engine's thread.
     std::shared_ptr<TClaimedAddresses> m_Claimed = std::make_shared<TClaimedAddresses>();
     // robots.txt of each origin the crawl reaches.

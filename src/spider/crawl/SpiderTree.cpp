@@ -225,25 +225,4 @@ std::string LastURLSegment(const std::string& address) {
     return slash == std::string::npos ? std::string() : address.substr(slash + 1);
 }
 
-std::string TitleAsHtml(std::string_view title) {
-    std::string out;
-    out.reserve(title.size());
-    for (char c : title) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
-
 } // namespace tessaly

@@ -79,8 +79,5 @@ class TSpiderTree {
 // The text after the last "/" of an address; empty when it ends with "/" or
 // has no "/".
 std::string LastURLSegment(const std::string& address);
-// A title as HTML source, the form the local scan's titles have: "&", "<"
-// and ">" written as references.
-std::string TitleAsHtml(std::string_view title);
 
 } // namespace tessaly

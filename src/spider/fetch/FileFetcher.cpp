@@ -509,6 +509,11 @@ void TFileFetcher::ParsePage() {
     if (!decoder && !m_HeaderCharSet.empty())
         decoder = html::FindCharSet(Utf8ToUtf16(m_HeaderCharSet));
     m_CharSetFixed = decoder != nullptr;
+    // A page that declares nothing is read as browsers read it: as UTF-8
+    // when its bytes are valid UTF-8, else as windows-1252. A META element
+    // met later may still name its set.
+    if (!decoder)
+        decoder = html::FindCharSet(IsValidUtf8(PageContent) ? u"utf-8" : u"windows-1252");
     if (decoder)
         parser.SetReadCharFunc(decoder);
     parser.ParseAll();

@@ -109,9 +109,8 @@ TEST(SpiderQueue, CaseKeysAgreeForEveryText) {
     }
 }
 
-TEST(SpiderTree, SegmentsAndTitles) {
+TEST(SpiderTree, Segments) {
     EXPECT_EQ(LastURLSegment("http://h/a/b.php?id=5"), "b.php?id=5");
     EXPECT_EQ(LastURLSegment("http://h/a/"), "");
     EXPECT_EQ(LastURLSegment("nothing"), "");
-    EXPECT_EQ(TitleAsHtml("Tom & Jerry <live> \"now\""), "Tom &amp; Jerry &lt;live&gt; \"now\"");
 }

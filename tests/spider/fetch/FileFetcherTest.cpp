@@ -65,6 +65,7 @@ class FileFetcherNginx : public ::testing::Test {
               "<!DOCTYPE html><meta charset=\"utf-8\"><title>Caf\xC3\xA9 Cr\xC3\xA8me</title>");
         write("bom.html", "\xEF\xBB\xBF<title>Caf\xC3\xA9</title>");
         write("plain.html", "<title>Caf\xC3\xA9</title>");
+        write("plain1252.html", "<title>Caf\xE9 \x80 \x93ok\x94</title>");
         write("list.php", "<title>List</title><a href=\"page.html\">p</a>");
     }
     static void TearDownTestSuite() { s_Nginx.reset(); }
@@ -252,8 +253,10 @@ TEST_F(FileFetcherNginx, CharacterSetOfThePage) {
         {"/equiv.html", "\xE2\x80\x9CQuoted\xE2\x80\x9D"},
         {"/html5.html", "Caf\xC3\xA9 Cr\xC3\xA8me"},
         {"/bom.html", "Caf\xC3\xA9"},
-        // Without any declaration the parser's default (Latin-1) stands.
-        {"/plain.html", "Caf\xC3\x83\xC2\xA9"},
+        // Without any declaration, as browsers read it: UTF-8 when the
+        // bytes are valid UTF-8, else windows-1252.
+        {"/plain.html", "Caf\xC3\xA9"},
+        {"/plain1252.html", "Caf\xC3\xA9 \xE2\x82\xAC \xE2\x80\x9Cok\xE2\x80\x9D"},
     };
     for (const auto& c : cases) {
         Fetch(c.path);
