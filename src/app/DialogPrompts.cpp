@@ -2,6 +2,7 @@
 
 #include "TextConv.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
@@ -67,6 +68,9 @@ PromptButton DialogPrompts::message(const PromptMessage& msg) {
         if (msg.buttons & b)
             buttons |= toQt(b);
     box.setStandardButtons(buttons);
+    for (const auto& [button, text] : msg.buttonTexts)
+        if (QAbstractButton* shown = box.button(toQt(button)))
+            shown->setText(qs(text));
     if (msg.defaultButton != NoButton)
         box.setDefaultButton(toQt(msg.defaultButton));
     switch (box.exec()) {

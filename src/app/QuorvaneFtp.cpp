@@ -72,7 +72,7 @@ bool TQuorvaneFTP::UploadFiles(QWidget* parent, const std::vector<std::string>& 
         }
     }
     return TfrmUploadFile::RunUploadWindow(parent, files, SelectedServerName, site, remoteDir,
-                                           unattended);
+                                           unattended, &store_);
 }
 
 } // namespace tessaly

@@ -371,7 +371,9 @@ void TwinServers::ProtocolChosen(int index) {
         return;
     site->Protocol = index;
     site->Secure = false;
-    txtPort->setText(index == 1 ? "22" : "21");
+    // The kind's own port, unless the person typed one of their own.
+    const std::optional<int> shown = StrictInt(txtPort->text());
+    txtPort->setText(QString::number(DefaultPortFor(index, shown.value_or(0))));
 }
 
 bool TwinServers::SaveProfiles() {

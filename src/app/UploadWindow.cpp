@@ -17,7 +17,7 @@ namespace tessaly {
 
 TfrmUploadFile::TfrmUploadFile(std::vector<std::string> files, const std::string& siteName,
                                const TServerData& site, const std::string& remoteDir,
-                               bool unattended, QWidget* parent)
+                               bool unattended, const TServerStore* store, QWidget* parent)
     : QDialog(parent), unattended_(unattended) {
     setObjectName("frmUploadFile");
     setWindowTitle("Upload File To Server");
@@ -66,6 +66,10 @@ TfrmUploadFile::TfrmUploadFile(std::vector<std::string> files, const std::string
     statServer->setText(qs(siteName));
     run_ = std::make_unique<TUploadRun>(std::move(files), site, remoteDir,
                                         static_cast<TUploadObserver&>(*this));
+    // Unattended, a certificate nobody vouches for is refused, never asked
+    // about; what the run learns of the site is kept in the store.
+    run_->SetUnattended(unattended);
+    run_->SetStore(store);
 }
 
 TfrmUploadFile::~TfrmUploadFile() {
@@ -160,14 +164,46 @@ void TfrmUploadFile::Finished(bool success) {
     }
     // A run that never reached the server, or an unattended one, closes; an
     // interactive run that met the server waits for Cancel with its message.
-    if (unattended_ || !run_->Contacted())
+    if (unattended_ || !run_->Contacted() || declined_)
         QTimer::singleShot(0, this, [this] { done(QDialog::Rejected); });
+}
+
+TCertificateAnswer TfrmUploadFile::AskTrustCertificate(const std::string& host,
+                                                       const TFtpCertificateInfo& certificate) {
+    PromptMessage ask;
+    ask.caption = "Certificate Not Trusted";
+    ask.text = "The certificate of " + host +
+               " is not vouched for by an authority this system "
+               "trusts: " +
+               certificate.Reason + "\n\nSubject: " + certificate.Subject +
+               "\nIssuer: " + certificate.Issuer + "\nValid from " + certificate.ValidFrom +
+               " until " + certificate.ValidUntil + "\nSHA-256 fingerprint: " + certificate.Sha256 +
+               "\n\nTrust it only if you know this is your server's certificate; the upload "
+               "will then accept exactly this certificate for this site.";
+    ask.icon = PromptIcon::Warning;
+    ask.buttons = Yes | Cancel;
+    ask.defaultButton = Cancel;
+    ask.buttonTexts = {{Yes, "Trust this certificate for this site"}};
+    if (prompts().message(ask) == Yes)
+        return TCertificateAnswer::TrustForThisSite;
+    // The person said no: the run ends, and so does the window.
+    declined_ = true;
+    return TCertificateAnswer::Cancel;
+}
+
+void TfrmUploadFile::ServerOffersTls(const std::string& host) {
+    messageDlg("The server " + host +
+                   " supports TLS, but this site sends its password "
+                   "unencrypted. To protect it, choose \"FTP + SSL + Data\" as the site's "
+                   "connection type in the site manager.",
+               "Upload File To Server", PromptIcon::Information, Ok);
 }
 
 bool TfrmUploadFile::RunUploadWindow(QWidget* parent, const std::vector<std::string>& files,
                                      const std::string& siteName, const TServerData& site,
-                                     const std::string& remoteDir, bool unattended) {
-    TfrmUploadFile window(files, siteName, site, remoteDir, unattended, parent);
+                                     const std::string& remoteDir, bool unattended,
+                                     const TServerStore* store) {
+    TfrmUploadFile window(files, siteName, site, remoteDir, unattended, store, parent);
     return window.exec() == QDialog::Accepted;
 }
 

@@ -19,13 +19,14 @@ class TfrmUploadFile : public QDialog, private TUploadObserver {
     // close it without success; the folder question takes its default, Yes.
     TfrmUploadFile(std::vector<std::string> files, const std::string& siteName,
                    const TServerData& site, const std::string& remoteDir, bool unattended,
-                   QWidget* parent = nullptr);
+                   const TServerStore* store = nullptr, QWidget* parent = nullptr);
     ~TfrmUploadFile() override;
 
     // Shows the window modally until the run ends; true when every file arrived.
     static bool RunUploadWindow(QWidget* parent, const std::vector<std::string>& files,
                                 const std::string& siteName, const TServerData& site,
-                                const std::string& remoteDir, bool unattended);
+                                const std::string& remoteDir, bool unattended,
+                                const TServerStore* store = nullptr);
 
     TUploadRun& Run() { return *run_; }
 
@@ -53,12 +54,17 @@ class TfrmUploadFile : public QDialog, private TUploadObserver {
     bool AskCreateFolder() override;
     void ShowError(const std::string& text) override;
     void Finished(bool success) override;
+    TCertificateAnswer AskTrustCertificate(const std::string& host,
+                                           const TFtpCertificateInfo& certificate) override;
+    void ServerOffersTls(const std::string& host) override;
 
     std::unique_ptr<TUploadRun> run_;
     bool unattended_;
     bool started_ = false;
     bool errorShown_ = false;
     bool closing_ = false;
+    // The certificate question was answered Cancel.
+    bool declined_ = false;
     std::string status_;
     int shift_ = 0; // bars count bytes >> shift_, so they fit an int
 };

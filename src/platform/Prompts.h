@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tessaly {
@@ -20,6 +21,9 @@ struct PromptMessage {
     PromptIcon icon = PromptIcon::None;
     int buttons = Ok;
     PromptButton defaultButton = NoButton;
+    // Captions for buttons whose standard text would say too little
+    // ("Trust this certificate for this site" on Yes).
+    std::vector<std::pair<PromptButton, std::string>> buttonTexts = {};
 };
 
 struct FileRequest {

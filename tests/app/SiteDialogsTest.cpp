@@ -271,10 +271,21 @@ TEST_F(SiteDialogsTest, EditsReachTheStoreOnlyThroughTheButtons) {
         EXPECT_EQ(m->btnOk->text(), "OK");
         m->tvServers->setCurrentItem(Node(*m, 0));
         Type(m->txtHostName, "new.example.com");
-        Type(m->txtPort, "2121");
-        m->protocolDrop->setCurrentIndex(1);
-        emit m->protocolDrop->activated(1);
-        EXPECT_EQ(m->txtPort->text(), "22");
+        // Each kind brings its own port; a port the person typed stays.
+        for (auto [kind, port] : {std::pair{kProtocolFtpImplicit, "990"},
+                                  {kProtocolSftp, "22"},
+                                  {kProtocolFtpTlsData, "21"},
+                                  {kProtocolSftp, "22"}}) {
+            m->protocolDrop->setCurrentIndex(kind);
+            emit m->protocolDrop->activated(kind);
+            EXPECT_EQ(m->txtPort->text(), port) << kind;
+        }
+        Type(m->txtPort, "2222");
+        emit m->protocolDrop->activated(kProtocolFtpImplicit);
+        EXPECT_EQ(m->txtPort->text(), "2222");
+        Type(m->txtPort, "22");
+        m->protocolDrop->setCurrentIndex(kProtocolSftp);
+        emit m->protocolDrop->activated(kProtocolSftp);
         QTest::keyClick(m->txtComment, Qt::Key_Return); // Enter acts as OK
     });
     EXPECT_EQ(ftp.ShowServerDialog(nullptr), "Site");

@@ -6,6 +6,8 @@
 #include "ProfileFile.h"
 #include "QuorvaneFtp.h"
 #include "TempConfigHome.h"
+#include "TestAuthority.h"
+#include "TlsFtpServer.h"
 #include "WaitUntil.h"
 
 #include <QAction>
@@ -14,6 +16,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QSslCertificate>
 
 using namespace tessaly;
 using namespace tessaly::test;
@@ -213,3 +216,56 @@ TEST_F(MainWindowUpload, UploadNowAfterSaveSendsTheFiveFilesToTheChosenSite) {
 }
 
 } // namespace
+
+// A TLS site whose certificate no trusted authority vouches for: the window
+// shows the certificate and asks; Cancel sends nothing and stores nothing,
+// "Trust this certificate for this site" stores its fingerprint and the
+// upload goes on, and the next upload takes it without a question.
+TEST_F(UploadWindowTest, AnUntrustedCertificateIsShownAndTrustedOnlyWhenAsked) {
+    TestAuthority authority;
+    const std::string made = authority.Make();
+    ASSERT_TRUE(made.empty()) << made;
+    TlsFtpServer server;
+    std::string why;
+    if (!server.Start(TlsFtpServer::Mode::Explicit, authority.UntrustedCertificate(),
+                      authority.UntrustedKey(), why))
+        GTEST_SKIP() << why;
+    TServerStore store;
+    TServerData s;
+    s.ItemName = "TLS site";
+    s.HostName = "127.0.0.1";
+    s.Port = server.Port();
+    s.Username = TlsFtpServer::kUser;
+    s.Password = TlsFtpServer::kPass;
+    s.SavePassword = true;
+    s.PassiveMode = true;
+    s.Timeout = 10;
+    s.Protocol = kProtocolFtpTlsData;
+    std::vector<TServerData> list = {s};
+    std::string error;
+    ASSERT_TRUE(store.SaveProfiles(list, error)) << error;
+    const std::string fingerprint = CertificateFingerprint(
+        QSslCertificate::fromPath(authority.UntrustedCertificate()).value(0));
+
+    for (PromptButton answer : {Cancel, Yes}) {
+        SCOPED_TRACE(answer == Yes ? "trust" : "cancel");
+        prompts.messages.clear();
+        prompts.answer(answer);
+        const bool sent = TfrmUploadFile::RunUploadWindow(
+            nullptr, files, "TLS site", store.LoadServerData("TLS site"), "", false, &store);
+        ASSERT_FALSE(prompts.messages.empty());
+        const PromptMessage& asked = prompts.messages.front();
+        EXPECT_EQ(asked.caption, "Certificate Not Trusted");
+        EXPECT_NE(asked.text.find("SHA-256 fingerprint: " + fingerprint), std::string::npos)
+            << asked.text;
+        EXPECT_EQ(asked.buttonTexts.size(), 1u);
+        EXPECT_EQ(asked.defaultButton, Cancel);
+        EXPECT_EQ(sent, answer == Yes);
+        EXPECT_EQ(store.LoadServerData("TLS site").TrustedCertificate,
+                  answer == Yes ? fingerprint : "");
+    }
+    prompts.messages.clear();
+    EXPECT_TRUE(TfrmUploadFile::RunUploadWindow(
+        nullptr, files, "TLS site", store.LoadServerData("TLS site"), "", false, &store));
+    EXPECT_TRUE(prompts.messages.empty()) << prompts.texts().front();
+}
